@@ -1,0 +1,166 @@
+#include "platform/core/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "platform/core/dos_error.h"
+
+namespace platform {
+namespace {
+
+int SetLock(int fd, short type, uint64_t offset, uint64_t length) {
+  struct flock fl {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = static_cast<off_t>(offset);
+  fl.l_len = static_cast<off_t>(length);
+  fl.l_pid = 0;
+  if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return 0;
+  if (errno == EAGAIN || errno == EACCES) return kDosLockViolation;
+  return LastDosCode();
+}
+
+}  // namespace
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      read_only_(other.read_only_),
+      path_(std::move(other.path_)) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+    read_only_ = other.read_only_;
+    path_ = std::move(other.path_);
+  }
+  return *this;
+}
+
+int File::Finish(int fd, const std::string& path, int mode, bool read_only) {
+  struct stat st {};
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return kDosAccessDenied;
+  }
+  int share = mode & 0x70;
+  bool deny = share == kShareExclusive || share == kShareDenyWrite || share == kShareDenyRead;
+  short type = (deny && !read_only) ? F_WRLCK : F_RDLCK;
+  int rc = SetLock(fd, type, kShareLockOffset, 1);
+  if (rc != 0) {
+    ::close(fd);
+    return rc == kDosLockViolation ? kDosShareViolation : rc;
+  }
+  fd_ = fd;
+  read_only_ = read_only;
+  path_ = path;
+  return 0;
+}
+
+int File::Open(const std::string& path, int mode) {
+  if (fd_ >= 0) return kDosAccessDenied;
+  int access = mode & 7;
+  int flags = access == kModeRead ? O_RDONLY : access == kModeWrite ? O_WRONLY : O_RDWR;
+  int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+  if (fd < 0) return LastDosCode();
+  return Finish(fd, path, mode, access == kModeRead);
+}
+
+int File::Create(const std::string& path, int mode) {
+  if (fd_ >= 0) return kDosAccessDenied;
+  // Open without truncating first, so that a share conflict leaves the old contents alone.
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return LastDosCode();
+  int rc = Finish(fd, path, mode, false);
+  if (rc != 0) return rc;
+  if (::ftruncate(fd_, 0) != 0) {
+    rc = LastDosCode();
+    Close();
+    return rc;
+  }
+  return 0;
+}
+
+int File::Close() {
+  if (fd_ < 0) return 0;
+  int rc = ::close(fd_) == 0 ? 0 : LastDosCode();
+  fd_ = -1;
+  return rc;
+}
+
+int File::ReadAt(uint64_t offset, void* buf, size_t n, size_t* got) const {
+  *got = 0;
+  if (fd_ < 0) return kDosInvalidHandle;
+  auto* p = static_cast<char*>(buf);
+  while (*got < n) {
+    ssize_t r = ::pread(fd_, p + *got, n - *got, static_cast<off_t>(offset + *got));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return LastDosCode();
+    }
+    if (r == 0) break;
+    *got += static_cast<size_t>(r);
+  }
+  return 0;
+}
+
+int File::WriteAt(uint64_t offset, const void* buf, size_t n, size_t* written) {
+  size_t done = 0;
+  if (written) *written = 0;
+  if (fd_ < 0) return kDosInvalidHandle;
+  if (read_only_) return kDosAccessDenied;
+  auto* p = static_cast<const char*>(buf);
+  while (done < n) {
+    ssize_t w = ::pwrite(fd_, p + done, n - done, static_cast<off_t>(offset + done));
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      if (written) *written = done;
+      return LastDosCode();
+    }
+    if (w == 0) break;
+    done += static_cast<size_t>(w);
+  }
+  if (written) *written = done;
+  return done == n ? 0 : kDosWriteError;
+}
+
+int File::Size(uint64_t* size) const {
+  *size = 0;
+  if (fd_ < 0) return kDosInvalidHandle;
+  struct stat st {};
+  if (fstat(fd_, &st) != 0) return LastDosCode();
+  *size = static_cast<uint64_t>(st.st_size);
+  return 0;
+}
+
+int File::Truncate(uint64_t size) {
+  if (fd_ < 0) return kDosInvalidHandle;
+  if (read_only_) return kDosAccessDenied;
+  return ::ftruncate(fd_, static_cast<off_t>(size)) == 0 ? 0 : LastDosCode();
+}
+
+int File::Flush() {
+  if (fd_ < 0) return kDosInvalidHandle;
+  if (::fsync(fd_) == 0) return 0;
+  // A read-only descriptor or a special file has nothing to flush.
+  if (errno == EINVAL || errno == EBADF) return 0;
+  return LastDosCode();
+}
+
+int File::Lock(uint64_t offset, uint64_t length, bool exclusive) {
+  if (fd_ < 0) return kDosInvalidHandle;
+  return SetLock(fd_, (exclusive && !read_only_) ? F_WRLCK : F_RDLCK, offset, length);
+}
+
+int File::Unlock(uint64_t offset, uint64_t length) {
+  if (fd_ < 0) return kDosInvalidHandle;
+  return SetLock(fd_, F_UNLCK, offset, length);
+}
+
+}  // namespace platform

@@ -1,0 +1,84 @@
+// Files as the engine uses them: opened in a DOS file mode (access and share mode), read and
+// written at explicit 64-bit positions, with Windows-style byte-range locks.
+//
+// Why open-file-description locks: POSIX record locks (F_SETLK) belong to the process and are
+// all dropped when the process closes *any* descriptor of the file, and a process never
+// conflicts with itself. Windows locks belong to the handle. OFD locks (F_OFD_SETLK) belong to
+// the open file description, survive the closing of other descriptors of the same file and
+// conflict between two opens in one process, which is what the engine's locking expects.
+//
+// Share modes are emulated on a byte range far above every range the engine locks
+// (kShareLockOffset): an exclusive open takes it for writing, the deny-none and compatibility
+// modes take it for reading, so a conflicting open fails with DOS code 32. A read-only
+// descriptor can take only read locks, so a write lock asked for on it becomes a read lock:
+// that still keeps writers out and lets other readers in. Locks are advisory on Linux; every
+// access goes through the engine, which takes them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// DOS file-mode bits: the low three bits are the access, bits 4-6 the share mode.
+inline constexpr int kModeRead = 0;
+inline constexpr int kModeWrite = 1;
+inline constexpr int kModeReadWrite = 2;
+inline constexpr int kShareCompat = 0x00;
+inline constexpr int kShareExclusive = 0x10;
+inline constexpr int kShareDenyWrite = 0x20;
+inline constexpr int kShareDenyRead = 0x30;
+inline constexpr int kShareDenyNone = 0x40;
+
+inline constexpr uint64_t kShareLockOffset = uint64_t{1} << 62;
+
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+
+  // Opens an existing file in `mode`. Returns 0 or a DOS code (2 missing, 5 denied, 32 share
+  // conflict, ...). The file must not be open already.
+  int Open(const std::string& path, int mode);
+  // Creates `path` (truncating an existing file) for reading and writing, with the share mode
+  // bits of `mode`. Returns 0 or a DOS code.
+  int Create(const std::string& path, int mode);
+  // Closes the file (its locks go with it). Returns 0 or a DOS code; closing a closed file is 0.
+  int Close();
+
+  // Reads up to `n` bytes at `offset`; *got receives the count read (short at end of file).
+  // Returns 0 or a DOS code.
+  int ReadAt(uint64_t offset, void* buf, size_t n, size_t* got) const;
+  // Writes `n` bytes at `offset`; *written receives the count. A short write returns 101.
+  int WriteAt(uint64_t offset, const void* buf, size_t n, size_t* written = nullptr);
+  // Current size in bytes.
+  int Size(uint64_t* size) const;
+  int Truncate(uint64_t size);
+  // Writes the file's buffers to the disk.
+  int Flush();
+
+  // Takes a byte-range lock without waiting. Returns 0, 33 when another open holds a
+  // conflicting lock, or another DOS code. `exclusive` asks for a write lock; on a read-only
+  // descriptor a read lock is taken instead.
+  int Lock(uint64_t offset, uint64_t length, bool exclusive = true);
+  int Unlock(uint64_t offset, uint64_t length);
+
+  bool IsOpen() const { return fd_ >= 0; }
+  bool IsReadOnly() const { return read_only_; }
+  int fd() const { return fd_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  int Finish(int fd, const std::string& path, int mode, bool read_only);
+
+  int fd_ = -1;
+  bool read_only_ = false;
+  std::string path_;
+};
+
+}  // namespace platform

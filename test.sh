@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: a RelWithDebInfo build with g++, the same tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the Qt-free libraries with clang.
+# Installs what the build needs first (Debian 12). Exits non-zero when anything fails.
+set -euo pipefail
+cd "$(dirname "$0")"
+root=$(pwd)
+jobs=$(nproc)
+
+packages=(cmake ninja-build g++ clang-14 libgtest-dev libgmock-dev googletest libbenchmark-dev
+  qt6-base-dev libx11-dev libxtst-dev fonts-dejavu-core xvfb xauth xdotool imagemagick
+  poppler-utils libclang-rt-14-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+export QT_QPA_PLATFORM=offscreen
+
+run_build() {  # folder, then extra cmake arguments
+  local dir=$1
+  shift
+  cmake -S "$root" -B "$dir" -G Ninja "$@"
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 300
+}
+
+echo "== g++ RelWithDebInfo"
+run_build "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++
+
+echo "== g++ with AddressSanitizer and UndefinedBehaviorSanitizer"
+san="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+run_build "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ \
+  -DCMAKE_CXX_FLAGS="$san" -DCMAKE_EXE_LINKER_FLAGS="$san"
+
+echo "== clang 14, Qt-free libraries"
+run_build "$root/build-clang" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+  -DQT_FREE_ONLY=ON
+
+echo "All tests passed."

@@ -1,0 +1,449 @@
+#include "platform/core/profile.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/core/dos_error.h"
+#include "platform/core/paths.h"
+#include "tests/support/temp_dir.h"
+
+namespace platform {
+namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
+
+// Each test gets its own profile folder and program path.
+class ProfileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    if (old) saved_xdg_ = old;
+    setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+    SetProgramPath(dir_ / "prog");
+  }
+  void TearDown() override {
+    if (saved_xdg_) {
+      setenv("XDG_CONFIG_HOME", saved_xdg_->c_str(), 1);
+    } else {
+      unsetenv("XDG_CONFIG_HOME");
+    }
+    SetProgramPath("");
+  }
+  TempDir dir_;
+  std::optional<std::string> saved_xdg_;
+};
+
+bool Exists(const std::string& path) { return PathExists(path); }
+
+// A text with embedded NUL bytes, from a literal.
+template <size_t N>
+std::string Bytes(const char (&text)[N]) {
+  return std::string(text, N - 1);
+}
+
+const std::string kLongValue(2000, 'v');
+
+const std::string kReadFile =
+    "; settings\r\n"
+    "[Main]\r\n"
+    "Name = Value with blanks   \r\n"
+    "Quoted=\"  padded  \"\r\n"
+    "Single='x'\r\n"
+    "Mismatch=\"abc'\r\n"
+    "Empty=\r\n"
+    "Dup=first\r\n"
+    "DUP=second\r\n"
+    "Eq=a=b\r\n"
+    "Long=" +
+    kLongValue +
+    "\r\n"
+    "no equals sign here\r\n"
+    "\r\n"
+    "[main]\r\n"
+    "Later=from the second Main\r\n"
+    "Dup=third\r\n"
+    "[  Spaced Out  ]\n"
+    "  key two  =  2\n"
+    "\tTabbed\t=\tt\t\n"
+    "[Other]\r\n"
+    "Name=other";  // no line end at the end of the file
+
+struct ReadCase {
+  const char* name;
+  const char* section;
+  const char* key;
+  const char* def;
+  std::string expected;
+};
+
+TEST_F(ProfileTest, ReadsValuesAsWindowsProfilesDo) {
+  std::string file = dir_ / "read.ini";
+  WriteFileBytes(file, kReadFile);
+  const ReadCase cases[] = {
+      {"section and key ignore letter case", "MAIN", "name", "d", "Value with blanks"},
+      {"blanks around names are trimmed", "Spaced Out", "key two", "d", "2"},
+      {"tabs around names and values are trimmed", "spaced out", "tabbed", "d", "t"},
+      {"double quotes are stripped once", "Main", "Quoted", "d", "  padded  "},
+      {"single quotes are stripped", "Main", "Single", "d", "x"},
+      {"unmatched quotes stay", "Main", "Mismatch", "d", "\"abc'"},
+      {"an empty value is not the default", "Main", "Empty", "d", ""},
+      {"the first duplicate key wins", "Main", "Dup", "d", "first"},
+      {"a repeated section is searched too", "Main", "Later", "d", "from the second Main"},
+      {"equals signs in the value stay", "Main", "Eq", "d", "a=b"},
+      {"a value is cut at 1023 bytes", "Main", "Long", "d", kLongValue.substr(0, 1023)},
+      {"a missing key gives the default", "Main", "Nope", "dflt", "dflt"},
+      {"a missing section gives the default", "Nope", "Name", "dflt", "dflt"},
+      {"a line without = is no key", "Main", "no equals sign here", "dflt", "dflt"},
+      {"a comment is no section", "; settings", "Name", "dflt", "dflt"},
+      {"the last line without a line end", "Other", "Name", "d", "other"},
+      {"a lookup name with blanks is trimmed", " Other ", " Name ", "d", "other"},
+  };
+  for (const ReadCase& c : cases) {
+    EXPECT_EQ(ReadProfileString(file, c.section, c.key, c.def), c.expected) << c.name;
+  }
+  EXPECT_EQ(ReadProfileString(dir_ / "missing.ini", "Main", "Name", "dflt"), "dflt");
+  EXPECT_EQ(ReadProfileString(dir_.path(), "Main", "Name", "dflt"), "dflt") << "a folder";
+}
+
+TEST_F(ProfileTest, NullSectionOrKeyListsNames) {
+  std::string file = dir_ / "read.ini";
+  WriteFileBytes(file, kReadFile);
+  EXPECT_EQ(ReadProfileString(file, std::nullopt, std::nullopt, "d"),
+            Bytes("Main\0Spaced Out\0Other\0"));
+  EXPECT_EQ(ReadProfileString(file, "main", std::nullopt, "d"),
+            Bytes("Name\0Quoted\0Single\0Mismatch\0Empty\0Dup\0Eq\0Long\0Later\0"));
+  EXPECT_EQ(ReadProfileString(file, "Nope", std::nullopt, "d"), "");
+
+  std::vector<ProfileEntry> entries = ReadProfileSection(file, "MAIN");
+  ASSERT_EQ(entries.size(), 9u);
+  EXPECT_EQ(entries[5].key, "Dup");
+  EXPECT_EQ(entries[5].value, "first");
+  EXPECT_EQ(entries[8].value, "from the second Main");
+  EXPECT_TRUE(ReadProfileSection(dir_ / "missing.ini", "Main").empty());
+}
+
+struct WriteCase {
+  const char* name;
+  std::string before;
+  std::optional<std::string> section;
+  std::optional<std::string> key;
+  std::optional<std::string> value;
+  std::string after;
+};
+
+TEST_F(ProfileTest, WritesChangeOnlyTheirLines) {
+  const std::string base = "; top\n[A]\r\nx = 1 \r\nY=2\n\n[B]\r\nz=3\r\n";
+  const WriteCase cases[] = {
+      {"a key is replaced in place, its spelling kept", base, "a", "X", "9",
+       "; top\n[A]\r\nx=9\r\nY=2\n\n[B]\r\nz=3\r\n"},
+      {"a new key goes after the section's last line", base, "A", "New", "n",
+       "; top\n[A]\r\nx = 1 \r\nY=2\nNew=n\r\n\n[B]\r\nz=3\r\n"},
+      {"a new section goes at the end", base, "C", "k", "v", base + "\r\n[C]\r\nk=v\r\n"},
+      {"a missing last line end is added", "[A]\r\nx=1", "A", "y", "2", "[A]\r\nx=1\r\ny=2\r\n"},
+      {"a null value erases the key", base, "A", "x", std::nullopt,
+       "; top\n[A]\r\nY=2\n\n[B]\r\nz=3\r\n"},
+      {"a null key erases the section", base, "a", std::nullopt, std::nullopt,
+       "; top\n[B]\r\nz=3\r\n"},
+      {"every copy of a repeated section goes", "[A]\r\nx=1\r\n[B]\r\n[a]\r\ny=2\r\n", "A",
+       std::nullopt, std::nullopt, "[B]\r\n"},
+      {"an unchanged value rewrites nothing", base, "A", "Y", "2", base},
+      {"erasing a missing key changes nothing", base, "A", "nope", std::nullopt, base},
+      {"a null section does nothing", base, std::nullopt, "x", "5", base},
+      {"blanks at the ends are kept by quotes", base, "B", "z", " 3 ",
+       "; top\n[A]\r\nx = 1 \r\nY=2\n\n[B]\r\nz=\" 3 \"\r\n"},
+      {"a quoted value is quoted again", base, "B", "z", "'q'",
+       "; top\n[A]\r\nx = 1 \r\nY=2\n\n[B]\r\nz=\"'q'\"\r\n"},
+      {"the first write creates the file", "", "S", "k", "v", "[S]\r\nk=v\r\n"},
+  };
+  int n = 0;
+  for (const WriteCase& c : cases) {
+    std::string file = dir_ / ("w" + std::to_string(n++) + ".ini");
+    if (!c.before.empty()) WriteFileBytes(file, c.before);
+    int code = -1;
+    EXPECT_TRUE(WriteProfileString(file, c.section, c.key, c.value, &code)) << c.name;
+    EXPECT_EQ(code, 0) << c.name;
+    EXPECT_EQ(ReadFileBytes(file), c.after) << c.name;
+    if (c.section && c.key && c.value) {
+      EXPECT_EQ(ReadProfileString(file, *c.section, *c.key, "d"), *c.value) << c.name;
+    }
+  }
+}
+
+TEST_F(ProfileTest, ValuesReadBackAsWritten) {
+  std::string file = dir_ / "round.ini";
+  for (std::string value :
+       {"  both ends  ", "\"quoted\"", "'", "\"", "''", "a \"mid\" b", "", "\xE4\xF6\xFC ansi"}) {
+    ASSERT_TRUE(WriteProfileString(file, "S", "k", value));
+    EXPECT_EQ(ReadProfileString(file, "S", "k", "d"), value);
+  }
+}
+
+TEST_F(ProfileTest, UnstorableNamesAndValuesAreRefused) {
+  std::string file = dir_ / "bad.ini";
+  const std::string before = "[S]\r\nk=v\r\n";
+  WriteFileBytes(file, before);
+  struct Bad {
+    const char* name;
+    std::string section, key, value;
+  } cases[] = {
+      {"line feed in a value", "S", "k", "a\nb"},
+      {"carriage return in a value", "S", "k", "a\rb"},
+      {"NUL in a value", "S", "k", std::string("a\0b", 3)},
+      {"bracket in a section", "S]x", "k", "v"},
+      {"equals sign in a key", "S", "a=b", "v"},
+      {"key that reads as a section", "S", "[T]", "v"},
+      {"key that reads as a comment", "S", ";k", "v"},
+      {"line feed in a key", "S", "a\nb", "v"},
+  };
+  for (const Bad& c : cases) {
+    int code = 0;
+    EXPECT_FALSE(WriteProfileString(file, c.section, c.key, c.value, &code)) << c.name;
+    EXPECT_EQ(code, kDosInvalidParameter) << c.name;
+    EXPECT_FALSE(WriteProfileSection(file, c.section, {{c.key, c.value}})) << c.name;
+  }
+  EXPECT_EQ(ReadFileBytes(file), before);
+}
+
+TEST_F(ProfileTest, BareNamesLiveInTheProfileFolder) {
+  EXPECT_EQ(ProfileDir(), dir_ / "config/practice-exam/");
+  EXPECT_EQ(ProfilePath("12345.ini"), dir_ / "config/practice-exam/12345.ini");
+  EXPECT_EQ(ProfilePath("sub\\x.ini"), "sub/x.ini");
+  EXPECT_EQ(ProfilePath("/abs/x.ini"), "/abs/x.ini");
+
+  ASSERT_TRUE(WriteProfileString("12345.ini", "Scores", "Total", "7"));
+  EXPECT_EQ(ReadFileBytes(dir_ / "config/practice-exam/12345.ini"), "[Scores]\r\nTotal=7\r\n");
+  EXPECT_EQ(ReadProfileString("12345.ini", "scores", "total", "d"), "7");
+
+  setenv("XDG_CONFIG_HOME", "relative/dir", 1);  // not absolute: ignored
+  std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  setenv("HOME", dir_.path().c_str(), 1);
+  EXPECT_EQ(ProfileDir(), dir_ / ".config/practice-exam/");
+  unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(ProfileDir(), dir_ / ".config/practice-exam/");
+  setenv("HOME", home.c_str(), 1);
+}
+
+TEST_F(ProfileTest, ErasingAMissingFileSucceedsQuietly) {
+  std::string file = dir_ / "none.ini";
+  EXPECT_TRUE(WriteProfileString(file, "S", std::nullopt, std::nullopt));
+  EXPECT_TRUE(WriteProfileString(file, "S", "k", std::nullopt));
+  EXPECT_FALSE(Exists(file));
+}
+
+TEST_F(ProfileTest, FailedWriteReturnsFalseAndChangesNothing) {
+  std::string plain = dir_ / "plain";
+  WriteFileBytes(plain, "not a folder");
+  int code = 0;
+  EXPECT_FALSE(WriteProfileString(plain + "/x.ini", "S", "k", "v", &code));
+  EXPECT_EQ(code, kDosPathNotFound);
+  EXPECT_FALSE(WriteProfileSection(plain + "/x.ini", "S", {{"k", "v"}}));
+  EXPECT_FALSE(WriteProfileString(dir_ / "nofolder/x.ini", "S", "k", "v"));
+  EXPECT_EQ(ReadFileBytes(plain), "not a folder");
+  EXPECT_FALSE(Exists(dir_ / "nofolder"));
+}
+
+TEST_F(ProfileTest, WritesKeepModeFollowLinksAndResolveCase) {
+  ASSERT_EQ(mkdir((dir_ / "real").c_str(), 0755), 0);
+  std::string target = dir_ / "real/target.ini";
+  WriteFileBytes(target, "[S]\r\nk=old\r\n");
+  ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+  ASSERT_EQ(symlink("real/target.ini", (dir_ / "link.ini").c_str()), 0);
+  WriteFileBytes(target + ".tmp", "stale temporary of a killed writer");
+
+  ASSERT_TRUE(WriteProfileString(dir_ / "link.ini", "S", "k", "new"));
+  struct stat st {};
+  ASSERT_EQ(lstat((dir_ / "link.ini").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(ReadFileBytes(target), "[S]\r\nk=new\r\n");
+  EXPECT_FALSE(Exists(target + ".tmp"));
+
+  // A name that differs only in case writes the existing file, not a second one.
+  ASSERT_TRUE(WriteProfileString(dir_ / "REAL/TARGET.INI", "s", "K", "upper"));
+  EXPECT_EQ(ReadFileBytes(target), "[S]\r\nk=upper\r\n");
+  EXPECT_FALSE(Exists(dir_ / "REAL"));
+}
+
+TEST_F(ProfileTest, SectionReplacementKeepsItsPlace) {
+  std::string file = dir_ / "list.ini";
+  WriteFileBytes(file, "[A]\r\nold=1\r\nother=2\r\n\r\n[B]\r\nb=1\r\n[a]\r\ndup=3\r\n");
+  ASSERT_TRUE(WriteProfileSection(file, "A", {{"ItemCount", "2"}, {"Item0", "x"}, {"Item1", "y"}}));
+  EXPECT_EQ(ReadFileBytes(file), "[A]\r\nItemCount=2\r\nItem0=x\r\nItem1=y\r\n\r\n[B]\r\nb=1\r\n");
+  ASSERT_TRUE(WriteProfileSection(file, "New", {{"k", "v"}}));
+  EXPECT_EQ(ReadProfileString(file, "new", "K", "d"), "v");
+  std::string before = ReadFileBytes(file);
+  ASSERT_TRUE(WriteProfileSection(file, "New", {{"k", "v"}}));
+  EXPECT_EQ(ReadFileBytes(file), before);
+}
+
+// --- Several processes -------------------------------------------------------------------
+
+// Kills and reaps a child whatever happens to the test.
+class Child {
+ public:
+  explicit Child(const std::function<int()>& body) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      alarm(60);
+      _exit(body());
+    }
+  }
+  ~Child() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  pid_t pid() const { return pid_; }
+  // Waits for the child's end; returns its exit status, or -1 when it did not exit normally.
+  int Wait() {
+    int status = 0;
+    pid_t got = waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return (got > 0 && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
+  }
+  void Kill() {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+struct Pipe {
+  int fd[2] = {-1, -1};
+  Pipe() {
+    if (pipe(fd) != 0) ADD_FAILURE() << "pipe failed";
+  }
+  ~Pipe() {
+    CloseRead();
+    CloseWrite();
+  }
+  void CloseRead() {
+    if (fd[0] >= 0) close(fd[0]);
+    fd[0] = -1;
+  }
+  void CloseWrite() {
+    if (fd[1] >= 0) close(fd[1]);
+    fd[1] = -1;
+  }
+  bool Read(size_t n) {
+    char c;
+    for (size_t i = 0; i < n; ++i) {
+      if (read(fd[0], &c, 1) != 1) return false;
+    }
+    return true;
+  }
+  void Signal() {
+    char c = 1;
+    if (write(fd[1], &c, 1) != 1) _exit(3);
+  }
+};
+
+// A large file, so that each write takes many system calls; the value of S/K tells which of
+// the writes produced it.
+const std::string kPadding = [] {
+  std::string pad = "[Pad]\r\n";
+  for (int i = 0; i < 3000; ++i)
+    pad += "P" + std::to_string(i) + "=" + std::string(60, 'p') + "\r\n";
+  return pad;
+}();
+
+const std::string kValuePrefix = kPadding + "\r\n[S]\r\nK=";
+
+std::string ValueFor(int i) {
+  return "v" + std::to_string(i) + ":" + std::string(500, 'a' + i % 26);
+}
+std::string FileFor(const std::string& value) { return kValuePrefix + value + "\r\n"; }
+
+// True when `bytes` is the whole file of the old value or of one of the child's writes.
+bool IsWholeFile(const std::string& bytes) {
+  if (bytes == FileFor("old")) return true;
+  if (bytes.compare(0, kValuePrefix.size(), kValuePrefix) != 0) return false;
+  int i = std::atoi(bytes.c_str() + kValuePrefix.size() + 1);
+  return bytes == FileFor(ValueFor(i));
+}
+
+TEST_F(ProfileTest, KilledWriterLeavesOldOrNewFile) {
+  std::string file = dir_ / "atomic.ini";
+  WriteFileBytes(file, FileFor("old"));
+  for (int attempt = 0; attempt < 60; ++attempt) {
+    Pipe progress;
+    Child child([&] {
+      progress.CloseRead();
+      for (int i = 0;; ++i) {
+        if (!WriteProfileString(file, "S", "K", ValueFor(i))) return 2;
+        progress.Signal();
+      }
+    });
+    progress.CloseWrite();
+    ASSERT_TRUE(progress.Read(1 + attempt % 3));
+    // Reading while the child writes moves the kill through its next write, and a reader
+    // must never see a cut file either.
+    for (int j = 0; j < attempt % 10; ++j) {
+      ASSERT_TRUE(IsWholeFile(ReadFileBytes(file))) << "attempt " << attempt << ": a cut read";
+    }
+    child.Kill();
+
+    ASSERT_TRUE(IsWholeFile(ReadFileBytes(file))) << "attempt " << attempt << ": a cut file";
+    // The lock died with the writer, and its stale temporary file does not stop the next write.
+    ASSERT_TRUE(WriteProfileString(file, "S", "K", "old"));
+    ASSERT_EQ(ReadFileBytes(file), FileFor("old"));
+  }
+  EXPECT_FALSE(Exists(file + ".tmp"));
+}
+
+TEST_F(ProfileTest, ConcurrentWritersLoseNothing) {
+  std::string file = dir_ / "shared.ini";
+  Pipe ready, go;
+  auto writer = [&](char prefix) {
+    return [&, prefix] {
+      ready.CloseRead();
+      go.CloseWrite();
+      ready.Signal();
+      char c;
+      if (read(go.fd[0], &c, 1) != 0) return 4;  // starts when the parent closes the pipe
+      for (int i = 0; i < 200; ++i) {
+        std::string key = std::string(1, prefix) + std::to_string(i);
+        if (!WriteProfileString(file, "Keys", key, std::to_string(i))) return 2;
+      }
+      return 0;
+    };
+  };
+  Child a(writer('A'));
+  Child b(writer('B'));
+  ready.CloseWrite();
+  go.CloseRead();
+  ASSERT_TRUE(ready.Read(2));
+  go.CloseWrite();
+  EXPECT_EQ(a.Wait(), 0);
+  EXPECT_EQ(b.Wait(), 0);
+
+  std::vector<ProfileEntry> entries = ReadProfileSection(file, "Keys");
+  EXPECT_EQ(entries.size(), 400u);
+  for (char prefix : {'A', 'B'}) {
+    for (int i = 0; i < 200; ++i) {
+      std::string key = std::string(1, prefix) + std::to_string(i);
+      EXPECT_EQ(ReadProfileString(file, "Keys", key, "missing"), std::to_string(i)) << key;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace platform
