@@ -5,6 +5,8 @@
 #include "engine/error.h"
 #include "engine/hooks.h"
 #include "engine/utils.h"
+#include "engine/work_area.h"
+#include "platform/core/locale_settings.h"
 
 namespace engine {
 
@@ -28,8 +30,24 @@ void StartEngine() {
   InitDates();
   InitUtils();
   InitDbfFile();
+  InitWorkAreas();
+  InitLocking();
+  InitNavigation();
 }
 
-void ResetEngine() { StartEngine(); }
+void ResetEngine() {
+  // Close what is still open while every module's hooks still stand, so memo and index
+  // files are closed with their tables.
+  AbortOnError = false;
+  UserErrorProc = nullptr;
+  for (uint8_t area = 1; area <= kMaxArea; ++area) {
+    if (!WorkAreas[area]) continue;
+    CurrentArea = area;
+    CloseArea();
+  }
+  CurrentArea = 1;
+  platform::ResetLocaleSettings();
+  StartEngine();
+}
 
 }  // namespace engine

@@ -69,6 +69,14 @@ bool IsExclusive();
 uint16_t NativeRecSize(const TDbfFileRec& table);
 void DbfToNative();
 void NativeToDbf();
+// NativeToDbf for Replace: a field whose slot still holds what DbfToNative makes of its stored
+// bytes in RecBuf keeps those bytes; only changed fields are converted.
+void NativeToDbfChanged();
+// Copies RecBuf of the current area into the Peek cache when the cache belongs to this area's
+// alias and holds the current record (after a record write).
+void RefreshPeekCacheRecord();
+// Releases the Peek cache; with a non-empty alias only when the cache belongs to that alias.
+void ReleasePeekCache(const std::string& alias);
 void ClearRecord();
 char FieldType(uint8_t n);
 uint8_t FieldLen(uint8_t n);
@@ -107,6 +115,10 @@ void RecallRec();
 void Append();
 void Replace();
 bool RecVisible();
+
+// Restore the start values of the locking and the navigation settings.
+void InitLocking();
+void InitNavigation();
 
 // Initialises the work-area module: empties the areas, fills the service hooks, sets the
 // start values and chains the exit procedure that closes every area.

@@ -24,6 +24,13 @@ int SetLock(int fd, short type, uint64_t offset, uint64_t length) {
   return LastDosCode();
 }
 
+// The lock type that holds the share mode of `mode` on the reserved range.
+short ShareLockType(int mode, bool read_only) {
+  int share = mode & 0x70;
+  bool deny = share == kShareExclusive || share == kShareDenyWrite || share == kShareDenyRead;
+  return (deny && !read_only) ? F_WRLCK : F_RDLCK;
+}
+
 }  // namespace
 
 File::~File() { Close(); }
@@ -49,10 +56,7 @@ int File::Finish(int fd, const std::string& path, int mode, bool read_only) {
     ::close(fd);
     return kDosAccessDenied;
   }
-  int share = mode & 0x70;
-  bool deny = share == kShareExclusive || share == kShareDenyWrite || share == kShareDenyRead;
-  short type = (deny && !read_only) ? F_WRLCK : F_RDLCK;
-  int rc = SetLock(fd, type, kShareLockOffset, 1);
+  int rc = SetLock(fd, ShareLockType(mode, read_only), kShareLockOffset, 1);
   if (rc != 0) {
     ::close(fd);
     return rc == kDosLockViolation ? kDosShareViolation : rc;
@@ -161,6 +165,13 @@ int File::Lock(uint64_t offset, uint64_t length, bool exclusive) {
 int File::Unlock(uint64_t offset, uint64_t length) {
   if (fd_ < 0) return kDosInvalidHandle;
   return SetLock(fd_, F_UNLCK, offset, length);
+}
+
+int File::ChangeShareMode(int mode) {
+  if (fd_ < 0) return kDosInvalidHandle;
+  // Converting an OFD lock is atomic: a refused conversion leaves the old lock in place.
+  int rc = SetLock(fd_, ShareLockType(mode, read_only_), kShareLockOffset, 1);
+  return rc == kDosLockViolation ? kDosShareViolation : rc;
 }
 
 }  // namespace platform

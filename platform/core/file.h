@@ -68,6 +68,12 @@ class File {
   int Lock(uint64_t offset, uint64_t length, bool exclusive = true);
   int Unlock(uint64_t offset, uint64_t length);
 
+  // Changes the share mode of the open file to the share bits of `mode` by re-taking the share
+  // lock on the same descriptor, so its other locks stay. Returns 0, 32 when another open's
+  // share mode conflicts (the old share mode then stays), or another DOS code. The access is
+  // unchanged: on a read-only descriptor every share mode takes the read lock, as at Open.
+  int ChangeShareMode(int mode);
+
   bool IsOpen() const { return fd_ >= 0; }
   bool IsReadOnly() const { return read_only_; }
   int fd() const { return fd_; }

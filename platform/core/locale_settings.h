@@ -1,0 +1,25 @@
+// The run-time locale settings: the short date format and the separators that date and number
+// texts are shown with. There is one process-wide object; the date module writes the date
+// format and separator into it, the class layer fills the rest from the user's locale, and the
+// class layer and the masked edit read it.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+struct LocaleSettings {
+  std::string ShortDateFormat = "MM/dd/yy";  // "dd", "MM" and "yy"/"yyyy" with separators
+  char DateSeparator = '/';
+  char TimeSeparator = ':';
+  char DecimalSeparator = '.';
+  char ThousandSeparator = ',';
+};
+
+// The one process-wide object. Callers (tests included) may read and change its fields.
+LocaleSettings& Locale();
+
+// Restores every field of Locale() to its start value.
+void ResetLocaleSettings();
+
+}  // namespace platform
