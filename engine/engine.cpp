@@ -4,6 +4,7 @@
 #include "engine/dbf_file.h"
 #include "engine/error.h"
 #include "engine/hooks.h"
+#include "engine/memo_file.h"
 #include "engine/utils.h"
 #include "engine/work_area.h"
 #include "platform/core/locale_settings.h"
@@ -33,6 +34,7 @@ void StartEngine() {
   InitWorkAreas();
   InitLocking();
   InitNavigation();
+  InitMemo();
 }
 
 void ResetEngine() {

@@ -8,6 +8,8 @@
 
 namespace engine {
 
+class TMemoDevice;
+
 struct TEngineServiceHooks {
   void (*ReportError)() = nullptr;             // 0
   std::string (*CurrentDbfName)() = nullptr;   // 1
@@ -59,12 +61,12 @@ struct TParserHooks {
 
 // Services of the memo module. Slot signatures are fixed by the memo module.
 struct TMemoHooks {
-  void* AssignMemo = nullptr;                          // 0
+  bool (*AssignMemo)(TMemoDevice& f, int32_t& ref) = nullptr;        // 0
   void* PackMemoFile = nullptr;                        // 1
   int (*OpenMemoFile)(const std::string& base) = nullptr;  // 2: returns an error code
   void (*CloseMemoFile)() = nullptr;                   // 3
   void* CopyMemo = nullptr;                            // 4
-  void* CreateMemoFile = nullptr;                      // 5
+  void (*CreateMemoFile)(const std::string& table_name) = nullptr;  // 5
   void* WriteTextMemo = nullptr;                       // 6
 };
 
