@@ -1,19 +1,19 @@
 #include "components/vexa_controls.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "platform/core/paths.h"
+#include "tests/support/profile_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace components {
 namespace {
 
+using testing_support::ProfileEnv;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
@@ -23,29 +23,17 @@ using testing_support::WriteFileBytes;
 class VexaControlsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    if (old) saved_xdg_ = old;
-    setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
     ASSERT_EQ(mkdir((dir_ / "bin").c_str(), 0755), 0);
-    platform::SetProgramPath(dir_ / "bin/prog");
     source_ = std::make_unique<TVexaSource>();
     source_->SetUseAppDir(true);
     source_->SetFileName("exam.ini");
     ASSERT_EQ(source_->FileName(), dir_ / "bin/exam.ini");
   }
-  void TearDown() override {
-    source_.reset();
-    if (saved_xdg_) {
-      setenv("XDG_CONFIG_HOME", saved_xdg_->c_str(), 1);
-    } else {
-      unsetenv("XDG_CONFIG_HOME");
-    }
-    platform::SetProgramPath("");
-  }
+  void TearDown() override { source_.reset(); }
   std::string File() const { return dir_ / "bin/exam.ini"; }
 
   TempDir dir_;
-  std::optional<std::string> saved_xdg_;
+  ProfileEnv profile_env_{dir_ / "config", dir_ / "bin/prog"};
   std::unique_ptr<TVexaSource> source_;
 };
 

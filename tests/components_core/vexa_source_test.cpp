@@ -1,22 +1,22 @@
 #include "components/vexa_source.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/error.h"
 #include "platform/core/paths.h"
 #include "platform/core/profile.h"
+#include "tests/support/profile_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace components {
 namespace {
 
+using testing_support::ProfileEnv;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
@@ -26,25 +26,13 @@ using Lines = std::vector<std::string>;
 class VexaTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    if (old) saved_xdg_ = old;
-    setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
     ASSERT_EQ(mkdir((dir_ / "bin").c_str(), 0755), 0);
-    platform::SetProgramPath(dir_ / "bin/prog");
     source_.SetFileName(dir_ / "test.ini");
-  }
-  void TearDown() override {
-    if (saved_xdg_) {
-      setenv("XDG_CONFIG_HOME", saved_xdg_->c_str(), 1);
-    } else {
-      unsetenv("XDG_CONFIG_HOME");
-    }
-    platform::SetProgramPath("");
   }
   std::string File() const { return source_.FileName(); }
 
   TempDir dir_;
-  std::optional<std::string> saved_xdg_;
+  ProfileEnv profile_env_{dir_ / "config", dir_ / "bin/prog"};
   TVexaSource source_;
 };
 

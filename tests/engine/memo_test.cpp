@@ -1,13 +1,8 @@
 // Memo files: new files, writing in both generations, the read cases, word wrap, the free list
 // (with a seeded model run through the text device), foreign files built from the public
 // layout, the memo lock between processes and the failure paths.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -26,6 +21,7 @@
 #include "engine/memo_file.h"
 #include "engine/work_area.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/support/processes.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -550,58 +546,25 @@ TEST_F(MemoTest, SeededModelThroughTheTextDevice) {
 
 // ---- The memo lock between processes -----------------------------------------------------
 
-class Pipe {
- public:
-  Pipe() { EXPECT_EQ(::pipe2(fd_, O_CLOEXEC), 0); }
-  ~Pipe() {
-    for (int fd : fd_) {
-      if (fd >= 0) ::close(fd);
-    }
-  }
-  Pipe(const Pipe&) = delete;
-  Pipe& operator=(const Pipe&) = delete;
-  bool Put(char c) { return ::write(fd_[1], &c, 1) == 1; }
-  // One byte; 0 when every writer is gone.
-  char Get() {
-    char c = 0;
-    ssize_t r = 0;
-    do {
-      r = ::read(fd_[0], &c, 1);
-    } while (r < 0 && errno == EINTR);
-    return r == 1 ? c : 0;
-  }
-
- private:
-  int fd_[2] = {-1, -1};
-};
-
 TEST_F(MemoTest, HeldMemoLockMakesAnotherProcessWriteFail) {
   CreateTable("shared", 139, 512);
-  Pipe to_child, to_parent;
+  testing_support::Pipe to_child, to_parent;
   const std::string table = dir_ / "shared.dbf";
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::alarm(30);
+  testing_support::ChildProcesses kids;
+  const pid_t pid = kids.Start([&] {
     ResetEngine();
     AbortOnError = false;
     USE(table, nullptr, 0);
-    if (to_child.Get() != 'G') ::_exit(2);  // the parent has written its first memo
+    if (to_child.Get() != 'G') return 2;  // the parent has written its first memo
     const bool locked = ErrorCode == 0 && LockMemo();
     to_parent.Put(locked ? 'L' : 'E');
-    if (to_child.Get() != 'U') ::_exit(2);
+    if (to_child.Get() != 'U') return 2;
     UnlockMemo();
     to_parent.Put('U');
     to_child.Get();  // until the parent is done
-    ::_exit(0);
-  }
-  struct Reaper {
-    pid_t pid;
-    ~Reaper() {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, nullptr, 0);
-    }
-  } reaper{pid};
+    return 0;
+  });
+  ASSERT_GE(pid, 0);
 
   Open("shared");
   int32_t ref = 0;

@@ -3,16 +3,14 @@
 // every child whatever happens.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
+#include <sched.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/bytes.h"
@@ -21,37 +19,26 @@
 #include "engine/error.h"
 #include "engine/work_area.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/support/processes.h"
 
 namespace {
 
 using namespace engine;
 
-// One direction of a pipe; both ends close with the object.
-class Pipe {
- public:
-  Pipe() { EXPECT_EQ(::pipe2(fd_, O_CLOEXEC), 0); }
-  ~Pipe() {
-    CloseRead();
-    CloseWrite();
-  }
-  Pipe(const Pipe&) = delete;
-  Pipe& operator=(const Pipe&) = delete;
+using testing_support::ChildProcesses;
 
+// A pipe that carries 32-bit values.
+class Pipe : public testing_support::Pipe {
+ public:
   bool Put(int32_t v) {
     uint8_t b[4];
     PutI32LE(b, v);
-    return ::write(fd_[1], b, 4) == 4;
+    return Write(b, 4);
   }
   // Reads one value; false at end of file (every writer gone) or on error.
   bool Get(int32_t* v) {
     uint8_t b[4];
-    size_t got = 0;
-    while (got < 4) {
-      const ssize_t r = ::read(fd_[0], b + got, 4 - got);
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) return false;
-      got += static_cast<size_t>(r);
-    }
+    if (!Read(b, 4)) return false;
     *v = GetI32LE(b);
     return true;
   }
@@ -60,52 +47,16 @@ class Pipe {
     EXPECT_TRUE(Get(&v)) << "a child ended early";
     return v;
   }
-  void CloseRead() { Close(fd_[0]); }
-  void CloseWrite() { Close(fd_[1]); }
-
- private:
-  static void Close(int& fd) {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
-  }
-  int fd_[2] = {-1, -1};
 };
 
-// The children of one test: killed and reaped when the test ends, however it ends.
-class Children {
- public:
-  ~Children() {
-    for (pid_t pid : pids_) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, nullptr, 0);
-    }
-  }
-  // Runs `body` in a child, which ends with its result as the exit status.
-  pid_t Start(const std::function<int()>& body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::alarm(30);
-      ResetEngine();
-      AbortOnError = false;
-      ::_exit(body());
-    }
-    EXPECT_GT(pid, 0);
-    if (pid > 0) pids_.push_back(pid);
-    return pid;
-  }
-  // Waits for the child and returns its exit status (-1 when it did not exit normally).
-  int Wait(pid_t pid) {
-    int status = 0;
-    const pid_t r = ::waitpid(pid, &status, 0);
-    std::erase(pids_, pid);
-    if (r != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-  }
-  void Kill(pid_t pid) { ::kill(pid, SIGKILL); }
-
- private:
-  std::vector<pid_t> pids_;
-};
+// The body of a child that starts from a fresh engine, with halting switched off.
+std::function<int()> InFreshEngine(std::function<int()> body) {
+  return [body = std::move(body)] {
+    ResetEngine();
+    AbortOnError = false;
+    return body();
+  };
+}
 
 // In a child: retries a busy lock (bounded; the alarm stops a hang anyway).
 template <typename F>
@@ -144,8 +95,9 @@ enum Command : int32_t { kALock = 1, kRLock = 2, kUnlock = 3, kCloseOtherFd = 4,
 
 // A child that opens the table shared and runs the parent's commands, answering each with
 // the result (1 or 0).
-pid_t StartLockServer(Children& kids, const std::string& path, Pipe& commands, Pipe& answers) {
-  return kids.Start([&] {
+pid_t StartLockServer(ChildProcesses& kids, const std::string& path, Pipe& commands,
+                      Pipe& answers) {
+  return kids.Start(InFreshEngine([&] {
     commands.CloseWrite();
     answers.CloseRead();
     USE(path, nullptr, 0);
@@ -177,12 +129,12 @@ pid_t StartLockServer(Children& kids, const std::string& path, Pipe& commands, P
       answers.Put(result);
     }
     return 11;
-  });
+  }));
 }
 
 TEST_F(MultiProcessTest, LocksExcludeEachOtherAcrossProcesses) {
   const std::string path = MakeTable(5);
-  Children kids;
+  ChildProcesses kids;
   Pipe commands, answers;
   const pid_t child = StartLockServer(kids, path, commands, answers);
   commands.CloseRead();
@@ -242,7 +194,7 @@ TEST_F(MultiProcessTest, LocksExcludeEachOtherAcrossProcesses) {
 // Our own locks survive the closing of another descriptor of the same file in this process.
 TEST_F(MultiProcessTest, ClosingAnotherDescriptorKeepsOurLocks) {
   const std::string path = MakeTable(3);
-  Children kids;
+  ChildProcesses kids;
   Pipe commands, answers;
   const pid_t child = StartLockServer(kids, path, commands, answers);
   commands.CloseRead();
@@ -266,11 +218,11 @@ TEST_F(MultiProcessTest, ConcurrentAppendsAndIncrementsLoseNothing) {
   constexpr int kEach = 40;
   const std::string path = MakeTable(1);
   const int32_t first_count = 1;
-  Children kids;
+  ChildProcesses kids;
   Pipe ready, go, done, release;
   std::vector<pid_t> pids;
   for (int p = 0; p < kProcs; ++p) {
-    pids.push_back(kids.Start([&, p] {
+    pids.push_back(kids.Start(InFreshEngine([&, p] {
       ready.CloseRead();
       go.CloseWrite();
       done.CloseRead();
@@ -301,7 +253,7 @@ TEST_F(MultiProcessTest, ConcurrentAppendsAndIncrementsLoseNothing) {
       done.Put(RecCount());
       CloseArea();
       return ErrorCode == 0 ? 0 : 17;
-    }));
+    })));
   }
   ready.CloseWrite();
   go.CloseRead();
@@ -334,9 +286,9 @@ TEST_F(MultiProcessTest, ConcurrentAppendsAndIncrementsLoseNothing) {
 // by a shared open, which counts by the file size.
 TEST_F(MultiProcessTest, AppendsBeforeAKillSurviveIt) {
   const std::string path = MakeTable(0);
-  Children kids;
+  ChildProcesses kids;
   Pipe acks;
-  const pid_t child = kids.Start([&] {
+  const pid_t child = kids.Start(InFreshEngine([&] {
     acks.CloseRead();
     USE(path, nullptr, 0);
     if (ErrorCode != 0 || !ALock()) return 10;
@@ -349,7 +301,7 @@ TEST_F(MultiProcessTest, AppendsBeforeAKillSurviveIt) {
       acks.Put(i);
     }
     return 12;
-  });
+  }));
   acks.CloseWrite();
   int32_t acked = 0;
   for (int i = 0; i < 300; ++i) acked = acks.Get();

@@ -1,9 +1,6 @@
 #include "engine/work_area.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -22,6 +19,7 @@
 #include "platform/core/file.h"
 #include "platform/core/halt.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/support/processes.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -386,50 +384,44 @@ uint16_t OpenHere(const std::string& dir, const char* tail, uint16_t override_mo
 
 TEST_P(ShareModeTest, SecondOpenAgainstTheFirst) {
   const ShareCase& c = GetParam();
-  int to_child[2], to_parent[2];
-  ASSERT_EQ(pipe(to_child), 0);
-  ASSERT_EQ(pipe(to_parent), 0);
-  const pid_t pid = fork();
+  testing_support::Pipe to_child, to_parent;
+  testing_support::ChildProcesses kids;
+  const pid_t pid = kids.Start(
+      [&] {
+        to_child.CloseWrite();
+        to_parent.CloseRead();
+        const uint16_t rc =
+            c.holder_is_child ? OpenHere(dir_.path(), c.holder, c.holder_override) : 0xFFFF;
+        char go = 0;
+        if (!c.holder_is_child) {
+          // Wait until the parent holds the file, then open it here.
+          if (!to_child.Get(&go)) return 3;
+          const uint16_t got = OpenHere(dir_.path(), c.opener, c.opener_override);
+          return to_parent.Write(&got, sizeof(got)) ? 0 : 4;
+        }
+        if (!to_parent.Write(&rc, sizeof(rc))) return 4;
+        if (!to_child.Get(&go)) return 3;  // hold the file until the parent is done
+        return 0;
+      },
+      20);
   ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    alarm(20);
-    close(to_child[1]);
-    close(to_parent[0]);
-    const uint16_t rc =
-        c.holder_is_child ? OpenHere(dir_.path(), c.holder, c.holder_override) : 0xFFFF;
-    char go = 0;
-    if (!c.holder_is_child) {
-      // Wait until the parent holds the file, then open it here.
-      if (read(to_child[0], &go, 1) != 1) _exit(3);
-      const uint16_t got = OpenHere(dir_.path(), c.opener, c.opener_override);
-      _exit(write(to_parent[1], &got, sizeof(got)) == sizeof(got) ? 0 : 4);
-    }
-    if (write(to_parent[1], &rc, sizeof(rc)) != sizeof(rc)) _exit(4);
-    if (read(to_child[0], &go, 1) != 1) _exit(3);  // hold the file until the parent is done
-    _exit(0);
-  }
-  close(to_child[0]);
-  close(to_parent[1]);
+  to_child.CloseRead();
+  to_parent.CloseWrite();
   uint16_t result = 0xFFFF;
   if (c.holder_is_child) {
     uint16_t held = 0xFFFF;
-    ASSERT_EQ(read(to_parent[0], &held, sizeof(held)), static_cast<ssize_t>(sizeof(held)));
+    ASSERT_TRUE(to_parent.Read(&held, sizeof(held)));
     EXPECT_EQ(held, 0) << c.what;
     result = OpenHere(dir_.path(), c.opener, c.opener_override);
   } else {
     EXPECT_EQ(OpenHere(dir_.path(), c.holder, c.holder_override), 0) << c.what;
   }
-  const char go = 1;
-  EXPECT_EQ(write(to_child[1], &go, 1), 1);
+  EXPECT_TRUE(to_child.Put(1));
   if (!c.holder_is_child) {
-    EXPECT_EQ(read(to_parent[0], &result, sizeof(result)), static_cast<ssize_t>(sizeof(result)));
+    EXPECT_TRUE(to_parent.Read(&result, sizeof(result)));
   }
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) kill(pid, SIGKILL);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.what;
+  EXPECT_EQ(kids.Wait(pid), 0) << c.what;
   EXPECT_EQ(result, c.expected) << c.what;
-  close(to_child[1]);
-  close(to_parent[0]);
 }
 
 INSTANTIATE_TEST_SUITE_P(

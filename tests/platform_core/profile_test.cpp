@@ -1,24 +1,27 @@
 #include "platform/core/profile.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <functional>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/core/dos_error.h"
 #include "platform/core/paths.h"
+#include "tests/support/processes.h"
+#include "tests/support/profile_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace platform {
 namespace {
 
+using testing_support::ChildProcesses;
+using testing_support::Pipe;
+using testing_support::ProfileEnv;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
@@ -26,22 +29,8 @@ using testing_support::WriteFileBytes;
 // Each test gets its own profile folder and program path.
 class ProfileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    if (old) saved_xdg_ = old;
-    setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
-    SetProgramPath(dir_ / "prog");
-  }
-  void TearDown() override {
-    if (saved_xdg_) {
-      setenv("XDG_CONFIG_HOME", saved_xdg_->c_str(), 1);
-    } else {
-      unsetenv("XDG_CONFIG_HOME");
-    }
-    SetProgramPath("");
-  }
   TempDir dir_;
-  std::optional<std::string> saved_xdg_;
+  ProfileEnv profile_env_{dir_ / "config", dir_ / "prog"};
 };
 
 bool Exists(const std::string& path) { return PathExists(path); }
@@ -290,71 +279,14 @@ TEST_F(ProfileTest, SectionReplacementKeepsItsPlace) {
 
 // --- Several processes -------------------------------------------------------------------
 
-// Kills and reaps a child whatever happens to the test.
-class Child {
- public:
-  explicit Child(const std::function<int()>& body) {
-    pid_ = fork();
-    if (pid_ == 0) {
-      alarm(60);
-      _exit(body());
-    }
+// Reads `n` bytes; false when the pipe ends first.
+bool ReadBytes(Pipe& pipe, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    char c = 0;
+    if (!pipe.Get(&c)) return false;
   }
-  ~Child() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-  pid_t pid() const { return pid_; }
-  // Waits for the child's end; returns its exit status, or -1 when it did not exit normally.
-  int Wait() {
-    int status = 0;
-    pid_t got = waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return (got > 0 && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
-  }
-  void Kill() {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-};
-
-struct Pipe {
-  int fd[2] = {-1, -1};
-  Pipe() {
-    if (pipe(fd) != 0) ADD_FAILURE() << "pipe failed";
-  }
-  ~Pipe() {
-    CloseRead();
-    CloseWrite();
-  }
-  void CloseRead() {
-    if (fd[0] >= 0) close(fd[0]);
-    fd[0] = -1;
-  }
-  void CloseWrite() {
-    if (fd[1] >= 0) close(fd[1]);
-    fd[1] = -1;
-  }
-  bool Read(size_t n) {
-    char c;
-    for (size_t i = 0; i < n; ++i) {
-      if (read(fd[0], &c, 1) != 1) return false;
-    }
-    return true;
-  }
-  void Signal() {
-    char c = 1;
-    if (write(fd[1], &c, 1) != 1) _exit(3);
-  }
-};
+  return true;
+}
 
 // A large file, so that each write takes many system calls; the value of S/K tells which of
 // the writes produced it.
@@ -385,21 +317,25 @@ TEST_F(ProfileTest, KilledWriterLeavesOldOrNewFile) {
   WriteFileBytes(file, FileFor("old"));
   for (int attempt = 0; attempt < 60; ++attempt) {
     Pipe progress;
-    Child child([&] {
-      progress.CloseRead();
-      for (int i = 0;; ++i) {
-        if (!WriteProfileString(file, "S", "K", ValueFor(i))) return 2;
-        progress.Signal();
-      }
-    });
+    ChildProcesses kids;
+    const pid_t child = kids.Start(
+        [&] {
+          progress.CloseRead();
+          for (int i = 0;; ++i) {
+            if (!WriteProfileString(file, "S", "K", ValueFor(i))) return 2;
+            if (!progress.Put(1)) return 3;
+          }
+        },
+        60);
     progress.CloseWrite();
-    ASSERT_TRUE(progress.Read(1 + attempt % 3));
+    ASSERT_TRUE(ReadBytes(progress, 1 + attempt % 3));
     // Reading while the child writes moves the kill through its next write, and a reader
     // must never see a cut file either.
     for (int j = 0; j < attempt % 10; ++j) {
       ASSERT_TRUE(IsWholeFile(ReadFileBytes(file))) << "attempt " << attempt << ": a cut read";
     }
-    child.Kill();
+    kids.Kill(child);
+    kids.Wait(child);
 
     ASSERT_TRUE(IsWholeFile(ReadFileBytes(file))) << "attempt " << attempt << ": a cut file";
     // The lock died with the writer, and its stale temporary file does not stop the next write.
@@ -416,9 +352,8 @@ TEST_F(ProfileTest, ConcurrentWritersLoseNothing) {
     return [&, prefix] {
       ready.CloseRead();
       go.CloseWrite();
-      ready.Signal();
-      char c;
-      if (read(go.fd[0], &c, 1) != 0) return 4;  // starts when the parent closes the pipe
+      if (!ready.Put(1)) return 3;
+      if (!go.WaitClosed()) return 4;  // starts when the parent closes the pipe
       for (int i = 0; i < 200; ++i) {
         std::string key = std::string(1, prefix) + std::to_string(i);
         if (!WriteProfileString(file, "Keys", key, std::to_string(i))) return 2;
@@ -426,14 +361,15 @@ TEST_F(ProfileTest, ConcurrentWritersLoseNothing) {
       return 0;
     };
   };
-  Child a(writer('A'));
-  Child b(writer('B'));
+  ChildProcesses kids;
+  const pid_t a = kids.Start(writer('A'), 60);
+  const pid_t b = kids.Start(writer('B'), 60);
   ready.CloseWrite();
   go.CloseRead();
-  ASSERT_TRUE(ready.Read(2));
+  ASSERT_TRUE(ReadBytes(ready, 2));
   go.CloseWrite();
-  EXPECT_EQ(a.Wait(), 0);
-  EXPECT_EQ(b.Wait(), 0);
+  EXPECT_EQ(kids.Wait(a), 0);
+  EXPECT_EQ(kids.Wait(b), 0);
 
   std::vector<ProfileEntry> entries = ReadProfileSection(file, "Keys");
   EXPECT_EQ(entries.size(), 400u);
