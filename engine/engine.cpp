@@ -3,6 +3,7 @@
 #include "engine/dates.h"
 #include "engine/dbf_file.h"
 #include "engine/error.h"
+#include "engine/expr.h"
 #include "engine/hooks.h"
 #include "engine/memo_file.h"
 #include "engine/utils.h"
@@ -35,6 +36,7 @@ void StartEngine() {
   InitLocking();
   InitNavigation();
   InitMemo();
+  InitParser();
 }
 
 void ResetEngine() {
