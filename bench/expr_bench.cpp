@@ -6,16 +6,14 @@
 //
 // The table is built at run time in a fresh temporary folder and removed at the end.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "engine/dbf_file.h"
-#include "engine/engine.h"
 #include "engine/error.h"
 #include "engine/expr.h"
 #include "engine/work_area.h"
@@ -130,23 +128,9 @@ BENCHMARK(BM_ScanOnly)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  engine::StartEngine();
-  engine::AbortOnError = false;
-  const char* base = std::getenv("TMPDIR");
-  std::string dir = std::string(base && *base ? base : "/tmp") + "/exprbench.XXXXXX";
-  if (!mkdtemp(dir.data())) {
-    std::perror("mkdtemp");
-    return 1;
-  }
-  g_path = dir + "/people.dbf";
-  std::fprintf(stderr, "building %d records in %s ...\n", kRecords, g_path.c_str());
-  const bool built = BuildTable(g_path);
-  if (!built) std::fprintf(stderr, "building failed: %s\n", engine::ErrorMsg.c_str());
-  if (built) benchmark::RunSpecifiedBenchmarks();
-  engine::CloseAll();
-  std::error_code ec;
-  std::filesystem::remove_all(dir, ec);
-  benchmark::Shutdown();
-  return built ? 0 : 1;
+  return bench::RunOverTable(argc, argv, "exprbench", "people.dbf", kRecords,
+                             [](const std::string& path) {
+                               g_path = path;
+                               return BuildTable(path);
+                             });
 }

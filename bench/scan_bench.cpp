@@ -6,17 +6,15 @@
 //
 // The table is built at run time in a fresh temporary folder and removed at the end.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "engine/dbf_file.h"
-#include "engine/engine.h"
 #include "engine/error.h"
 #include "engine/numerics.h"
 #include "engine/work_area.h"
@@ -174,26 +172,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  engine::StartEngine();
-  engine::AbortOnError = false;
-  const char* base = std::getenv("TMPDIR");
-  std::string dir = std::string(base && *base ? base : "/tmp") + "/scanbench.XXXXXX";
-  if (!mkdtemp(dir.data())) {
-    std::perror("mkdtemp");
-    return 1;
-  }
-  g_path = dir + "/scan.dbf";
-  std::fprintf(stderr, "building %d records in %s ...\n", kRecords, g_path.c_str());
-  const bool built = BuildTable(g_path);
-  if (!built) std::fprintf(stderr, "building failed: %s\n", engine::ErrorMsg.c_str());
-  if (built) {
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-  }
-  engine::CloseAll();
-  std::error_code ec;
-  std::filesystem::remove_all(dir, ec);
-  benchmark::Shutdown();
-  return built ? 0 : 1;
+  return bench::RunOverTable(
+      argc, argv, "scanbench", "scan.dbf", kRecords,
+      [](const std::string& path) {
+        g_path = path;
+        return BuildTable(path);
+      },
+      [] {
+        RatioReporter reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+      });
 }

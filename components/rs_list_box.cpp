@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "components/paint_helpers.h"
 #include "platform/gui/guarded.h"
 #include "platform/gui/text.h"
 
@@ -33,26 +34,6 @@ constexpr TColor kClBtnShadow = 0x80000010;
 constexpr TColor kClBtnHighlight = 0x80000014;
 constexpr TColor kClGray = 0x808080;
 constexpr TColor kOlive = 0x008080;
-
-QColor C(TColor value) { return ColorFromBgr(value); }
-
-// A one-pixel line along a row or a column of r (inclusive coordinates).
-void Row(QPainter& p, int left, int right, int y, const QColor& color) {
-  if (right >= left) p.fillRect(QRect(left, y, right - left + 1, 1), color);
-}
-void Column(QPainter& p, int x, int top, int bottom, const QColor& color) {
-  if (bottom >= top) p.fillRect(QRect(x, top, 1, bottom - top + 1), color);
-}
-
-// One ring of a 3-D frame on r: the left column and top row in top, the right column and
-// bottom row in bottom (which takes the top-right and bottom-left corners); r shrinks by 1.
-void FrameRing(QPainter& p, QRect& r, const QColor& top, const QColor& bottom) {
-  Column(p, r.left(), r.top(), r.bottom(), top);
-  Row(p, r.left(), r.right() - 1, r.top(), top);
-  Column(p, r.right(), r.top(), r.bottom(), bottom);
-  Row(p, r.left(), r.right(), r.bottom(), bottom);
-  r.adjust(1, 1, -1, -1);
-}
 
 // An outline of r, one pixel wide.
 void FrameRect(QPainter& p, const QRect& r, const QColor& color) {

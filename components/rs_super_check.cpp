@@ -12,6 +12,7 @@
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 
+#include "components/paint_helpers.h"
 #include "platform/gui/guarded.h"
 #include "platform/gui/text.h"
 
@@ -20,31 +21,12 @@ namespace components {
 namespace {
 
 using platform::gui::AnsiToQString;
-using platform::gui::ColorFromBgr;
 
 constexpr TrsCheckModel::TColor kClWindowText = 0x80000008;
 constexpr TrsCheckModel::TColor kClBtnFace = 0x8000000F;
 constexpr TrsCheckModel::TColor kClBtnShadow = 0x80000010;
 constexpr TrsCheckModel::TColor kClGrayText = 0x80000011;
 constexpr TrsCheckModel::TColor kClBtnHighlight = 0x80000014;
-
-QColor C(TrsCheckModel::TColor value) { return ColorFromBgr(value); }
-
-void Row(QPainter& p, int left, int right, int y, const QColor& color) {
-  if (right >= left) p.fillRect(QRect(left, y, right - left + 1, 1), color);
-}
-void Column(QPainter& p, int x, int top, int bottom, const QColor& color) {
-  if (bottom >= top) p.fillRect(QRect(x, top, 1, bottom - top + 1), color);
-}
-
-// One ring of a sunken frame on r: left and top in top, right and bottom in bottom; r shrinks.
-void FrameRing(QPainter& p, QRect& r, const QColor& top, const QColor& bottom) {
-  Column(p, r.left(), r.top(), r.bottom(), top);
-  Row(p, r.left(), r.right() - 1, r.top(), top);
-  Column(p, r.right(), r.top(), r.bottom(), bottom);
-  Row(p, r.left(), r.right(), r.bottom(), bottom);
-  r.adjust(1, 1, -1, -1);
-}
 
 // A round ring in r: the upper-left half (from the point halfway between top and right,
 // counter-clockwise to the point halfway between left and bottom) in upper, the rest in lower.

@@ -2,55 +2,17 @@
 
 #include <array>
 #include <cmath>
-#include <unordered_map>
+#include <optional>
+
+#include "platform/core/code_pages.h"
 
 namespace platform::gui {
 namespace {
 
 bool g_russian = false;
 
-// Characters of bytes 0x80..0x9F in code page 1252 (0 = undefined there).
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-// Characters of bytes 0x80..0xBF in code page 1251 (0 = undefined); 0xC0..0xFF are
-// U+0410..U+044F.
-constexpr std::array<char16_t, 64> kCp1251High = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
-    0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0,      0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
-    0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB,
-    0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
-    0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
-
-char16_t Cp1252Char(unsigned char b) {
-  if (b < 0x80 || b > 0x9F) return b;
-  char16_t c = kCp1252High[b - 0x80];
-  return c ? c : b;
-}
-
-char16_t Cp1251Char(unsigned char b) {
-  if (b < 0x80) return b;
-  if (b >= 0xC0) return static_cast<char16_t>(0x0410 + (b - 0xC0));
-  char16_t c = kCp1251High[b - 0x80];
-  return c ? c : b;
-}
-
-using ReverseTable = std::unordered_map<char16_t, char>;
-
-ReverseTable BuildReverse(char16_t (*forward)(unsigned char)) {
-  ReverseTable table;
-  for (int b = 0; b < 256; ++b)
-    table.emplace(forward(static_cast<unsigned char>(b)), static_cast<char>(b));
-  return table;
-}
-
-const ReverseTable& Reverse() {
-  static const ReverseTable cp1252 = BuildReverse(Cp1252Char);
-  static const ReverseTable cp1251 = BuildReverse(Cp1251Char);
-  return g_russian ? cp1251 : cp1252;
+platform::CodePage AnsiPage() {
+  return g_russian ? platform::CodePage::k1251 : platform::CodePage::k1252;
 }
 
 // The classic light-grey scheme for system colours 0..24, as $BBGGRR.
@@ -95,17 +57,16 @@ void UseRussianAnsiCodePage(bool russian) { g_russian = russian; }
 bool RussianAnsiCodePage() { return g_russian; }
 
 QString AnsiToQString(const std::string& ansi) {
+  const platform::CodePage page = AnsiPage();
   QString text;
   text.reserve(static_cast<qsizetype>(ansi.size()));
-  for (char ch : ansi) {
-    auto b = static_cast<unsigned char>(ch);
-    text.append(QChar(g_russian ? Cp1251Char(b) : Cp1252Char(b)));
-  }
+  for (char ch : ansi)
+    text.append(QChar(platform::CodePageChar(page, static_cast<unsigned char>(ch))));
   return text;
 }
 
 std::string QStringToAnsi(const QString& text) {
-  const ReverseTable& reverse = Reverse();
+  const platform::CodePage page = AnsiPage();
   std::string ansi;
   ansi.reserve(static_cast<size_t>(text.size()));
   for (qsizetype i = 0; i < text.size(); ++i) {
@@ -115,8 +76,8 @@ std::string QStringToAnsi(const QString& text) {
       ansi.push_back('?');
       continue;
     }
-    auto it = reverse.find(c);
-    ansi.push_back(it == reverse.end() ? '?' : it->second);
+    std::optional<unsigned char> b = platform::CodePageByte(page, c);
+    ansi.push_back(b ? static_cast<char>(*b) : '?');
   }
   return ansi;
 }

@@ -10,8 +10,8 @@
 
 namespace platform::gui {
 
-// ANSI is code page 1252, or 1251 while the Russian tables are chosen (the engine keeps its
-// own OEM tables; the application switches both together at start).
+// ANSI is code page 1252, or 1251 while the Russian tables are chosen (the engine chooses its
+// OEM and ANSI pages on its own; the application switches both together at start).
 void UseRussianAnsiCodePage(bool russian);
 bool RussianAnsiCodePage();
 
