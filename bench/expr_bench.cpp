@@ -31,7 +31,7 @@ uint16_t g_rec_len = 0;
 std::string RecordBytes(int32_t i) {
   char name[21];
   std::snprintf(name, sizeof name, "%-20s", ("Person " + std::to_string(i)).c_str());
-  char born[9];
+  char born[16];
   std::snprintf(born, sizeof born, "%04d%02d%02d", 1950 + i % 60, 1 + i % 12, 1 + i % 28);
   return std::string(" ") + name + born;
 }
