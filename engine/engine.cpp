@@ -5,6 +5,9 @@
 #include "engine/error.h"
 #include "engine/expr.h"
 #include "engine/hooks.h"
+#include "engine/index_build.h"
+#include "engine/index_common.h"
+#include "engine/index_semaphore.h"
 #include "engine/memo_file.h"
 #include "engine/utils.h"
 #include "engine/work_area.h"
@@ -37,6 +40,9 @@ void StartEngine() {
   InitNavigation();
   InitMemo();
   InitParser();
+  InitIndexCommon();
+  InitIndexBuild();
+  InitIndexSemaphore();
 }
 
 void ResetEngine() {
