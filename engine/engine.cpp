@@ -7,6 +7,8 @@
 #include "engine/hooks.h"
 #include "engine/index_build.h"
 #include "engine/index_common.h"
+#include "engine/index_driver.h"
+#include "engine/index_nav.h"
 #include "engine/index_semaphore.h"
 #include "engine/memo_file.h"
 #include "engine/utils.h"
@@ -43,6 +45,7 @@ void StartEngine() {
   InitIndexCommon();
   InitIndexBuild();
   InitIndexSemaphore();
+  IndexInit();
 }
 
 void ResetEngine() {

@@ -778,6 +778,11 @@ void MakeIndex(const std::string& file_name, TKeyMaker key_maker, const std::str
       failure = f;
     } catch (const std::bad_alloc&) {
       failure = {217, " [MakeIndex]"};
+    } catch (...) {
+      // A caller's KeyMaker raised: undo the build (table shared again, pointer and indexing
+      // flag restored) before the exception goes on.
+      build.Cleanup();
+      throw;
     }
     BuildFailure late = build.Cleanup();
     if (failure.code == 0) failure = std::move(late);

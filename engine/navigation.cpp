@@ -39,6 +39,38 @@ void ReadSemaphore(bool on) {
 void LockSemaphore(bool on) {
   if (Ix().SetLockSemaphore) Ix().SetLockSemaphore(on);
 }
+
+// Holds the index lock semaphore of a change from Take until Release or the end of the scope,
+// so every path out releases it, an exception of the key routines included (other programs
+// would otherwise wait for a lock that nobody holds). Also clears ReplaceInProgress.
+class LockSemaphoreHold {
+ public:
+  LockSemaphoreHold() = default;
+  LockSemaphoreHold(const LockSemaphoreHold&) = delete;
+  LockSemaphoreHold& operator=(const LockSemaphoreHold&) = delete;
+  ~LockSemaphoreHold() {
+    ReplaceInProgress = false;
+    if (!held_) return;
+    held_ = false;
+    try {
+      LockSemaphore(false);
+    } catch (...) {
+      // Already unwinding or finishing: the release's own error stays in the error state.
+    }
+  }
+  void Take() {
+    LockSemaphore(true);
+    held_ = true;
+  }
+  void Release() {
+    if (!held_) return;
+    held_ = false;
+    LockSemaphore(false);
+  }
+
+ private:
+  bool held_ = false;
+};
 void SyncIndex() {
   if (Ix().SyncIndex) Ix().SyncIndex();
 }
@@ -372,7 +404,8 @@ void Append() {
   RefreshRecCount();
   NativeToDbf();
   const bool indexed = Indexed();
-  if (indexed) LockSemaphore(true);
+  LockSemaphoreHold hold;
+  if (indexed) hold.Take();
   // Errors of the file layer are reported where they are set (halting when AbortOnError).
   AppendDbfRecord(t);
   const bool written = ErrorCode == 0;
@@ -383,7 +416,7 @@ void Append() {
       if (Ix().AddRecordKeys) Ix().AddRecordKeys();
       BuildCurrentKeys();
     }
-    LockSemaphore(false);
+    hold.Release();
   }
   if (written) {
     t.AtEof = false;
@@ -409,18 +442,18 @@ void Replace() {
     SetError(1200, "Record #" + std::to_string(t.RecNo) + " in " + t.FileName + " [REPLACE]");
     return;
   }
+  LockSemaphoreHold hold;
   if (upkeep) {
     if (wa.SwapBuf.size() < wa.UserBufSize || wa.UserBuf == nullptr) {
       SetError(254, t.FileName + " Swap-buffer NIL. [REPLACE]");
       return;
     }
-    LockSemaphore(true);
+    hold.Take();
     std::memcpy(wa.SwapBuf.data(), wa.UserBuf, wa.UserBufSize);
     // The old record from the file, so that the indexes are put on its keys.
     ReadRecord(t.RecNo);
     if (ErrorCode != 0) {
       std::memcpy(wa.UserBuf, wa.SwapBuf.data(), wa.UserBufSize);
-      LockSemaphore(false);
       return;
     }
     ReplaceInProgress = true;
@@ -439,7 +472,7 @@ void Replace() {
   }
   if (upkeep) {
     if (written && Ix().CompareKeys) Ix().CompareKeys();
-    LockSemaphore(false);
+    hold.Release();
   }
 }
 

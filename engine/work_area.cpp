@@ -315,11 +315,23 @@ void Select(uint8_t n) {
 
 uint8_t SelectedArea() { return CurrentArea; }
 
+// True when an index is open in any slot of the current area.
+static bool AnyIndexOpen() {
+  const TIndexDriverHooks& h = IndexDriverHooks;
+  if (h.PrimaryOpen != nullptr && h.PrimaryOpen()) return true;
+  if (h.IndexFileName == nullptr) return false;
+  for (int slot = 2; slot <= 16; ++slot) {  // an area has 16 index slots
+    if (!h.IndexFileName(slot).empty()) return true;
+  }
+  return false;
+}
+
 void CloseArea() {
   TWorkAreaRec* wa = CurrentWorkArea();
   if (wa == nullptr) return;
-  if (IndexDriverHooks.PrimaryOpen != nullptr && IndexDriverHooks.PrimaryOpen() &&
-      IndexDriverHooks.CloseIndexes != nullptr) {
+  // Any open slot, not only slot 1: indexes left in slots 2..16 would otherwise stay open past
+  // the table and carry over to the next table of the area.
+  if (IndexDriverHooks.CloseIndexes != nullptr && AnyIndexOpen()) {
     IndexDriverHooks.CloseIndexes();
   }
   RefreshRecCount();

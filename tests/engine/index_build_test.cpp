@@ -538,11 +538,9 @@ TEST_F(IndexBuildTest, ShortDiskSpaceIsReportedFirst) {
   ASSERT_EQ(RecCount(), INT32_MAX);
   MakeExprIndex("KEY", dir_ / "t.ndx");
   EXPECT_EQ(ErrorCode, 227);
-  EXPECT_EQ(
-      ErrorMsg.rfind(
-          "Available disk space: " + std::to_string(DiskFreeKBOf(path)) + " KBytes;needed: ", 0),
-      0u)
-      << ErrorMsg;
+  // The free space itself moves with whatever else writes to the disk meanwhile.
+  EXPECT_EQ(ErrorMsg.rfind("Available disk space: ", 0), 0u) << ErrorMsg;
+  EXPECT_NE(ErrorMsg.find(" KBytes;needed: "), std::string::npos) << ErrorMsg;
   EXPECT_NE(ErrorMsg.find(" KBytes [MakeIndex]" + Tag()), std::string::npos) << ErrorMsg;
   EXPECT_FALSE(std::filesystem::exists(dir_ / "t.ndx"));
 }
