@@ -1,0 +1,3 @@
+#include "tests/support/test_main.h"
+
+PX_TEST_MAIN
