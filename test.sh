@@ -7,20 +7,8 @@ cd "$(dirname "$0")"
 root=$(pwd)
 jobs=$(nproc)
 
-packages=(cmake ninja-build g++ clang-14 libgtest-dev libgmock-dev googletest libbenchmark-dev
-  qt6-base-dev libx11-dev libxtst-dev fonts-dejavu-core xvfb xauth xdotool imagemagick
-  poppler-utils libclang-rt-14-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+source "$root/tools/install_packages.sh"
+px_install_packages
 
 export QT_QPA_PLATFORM=offscreen
 

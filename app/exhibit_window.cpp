@@ -1,0 +1,7 @@
+#include "app/exhibit_window.h"
+
+namespace app {
+
+TExhibitWnd::TExhibitWnd() : FormActivation(this) { setObjectName("ExhibitWnd"); }
+
+}  // namespace app

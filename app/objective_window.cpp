@@ -1,0 +1,7 @@
+#include "app/objective_window.h"
+
+namespace app {
+
+TDisclaimer::TDisclaimer() : FormActivation(this) { setObjectName("Disclaimer"); }
+
+}  // namespace app

@@ -1,0 +1,7 @@
+#include "app/question_selector.h"
+
+namespace app {
+
+TQSelector::TQSelector() : FormActivation(this) { setObjectName("QSelector"); }
+
+}  // namespace app

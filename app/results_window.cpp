@@ -1,0 +1,7 @@
+#include "app/results_window.h"
+
+namespace app {
+
+TResults::TResults() : FormActivation(this) { setObjectName("Results"); }
+
+}  // namespace app

@@ -1,0 +1,289 @@
+#include "app/start_window.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPixmap>
+
+#include "app/app_context.h"
+#include "app/artwork.h"
+#include "app/centring.h"
+#include "app/item_review_window.h"
+#include "app/objective_window.h"
+#include "app/question_window.h"
+#include "app/test_controller.h"
+#include "app/test_discovery.h"
+#include "platform/core/paths.h"
+#include "platform/gui/application.h"
+#include "platform/gui/guarded.h"
+#include "platform/gui/services.h"
+#include "platform/gui/text.h"
+
+namespace app {
+namespace {
+
+using platform::gui::AnsiToQString;
+using platform::gui::QStringToAnsi;
+
+std::string WithSeparator(std::string folder) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+const char kDisclaimer[] =
+    "This practice exam is provided for informational and study purposes only. It is "
+    "provided as is, without warranties of any kind, express or implied. There is no "
+    "guarantee that results achieved here correlate with results on the actual "
+    "certification exam. No part of this practice exam may be reproduced or distributed "
+    "without the written permission of its publisher.";
+
+components::TVexaEdit* HiddenEdit(QWidget* parent, const char* name, const char* section,
+                                  const char* key, components::TVexaSource* source) {
+  auto* edit = new components::TVexaEdit(parent);
+  edit->setObjectName(name);
+  // The design-time text is the control's name, which is no number: a missing key is caught.
+  edit->setText(name);
+  edit->SetINISource(source);
+  edit->SetINISection(section);
+  edit->SetINIItem(key);
+  edit->hide();
+  return edit;
+}
+
+}  // namespace
+
+TStartUp::TStartUp() : FormActivation(this) {
+  setObjectName("StartUp");
+  setWindowTitle("Velkorin");
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint);
+  setFixedSize(629, 431);
+
+  Panel1 = new QFrame(this);
+  Panel1->setObjectName("Panel1");
+  Panel1->setGeometry(8, 8, 305, 98);
+  Panel1->setAutoFillBackground(true);
+  QPalette white = Panel1->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  Panel1->setPalette(white);
+  Shape1 = new QFrame(Panel1);
+  Shape1->setFrameShape(QFrame::Box);
+  Shape1->setGeometry(0, 0, 305, 98);
+  Image2 = new QLabel(Panel1);
+  Image2->setGeometry(4, 9, 297, 80);
+  Image2->setPixmap(ProgramLogo(Image2->size()));
+
+  GroupBox1 = new QGroupBox(this);
+  GroupBox1->setObjectName("GroupBox1");
+  GroupBox1->setGeometry(8, 112, 305, 311);
+  Image1 = new QLabel(GroupBox1);
+  Image1->setObjectName("Image1");
+  Image1->setGeometry(14, 24, 281, 178);
+  Image1->setPixmap(StartBanner(Image1->size()));
+  Logo1 = new QLabel(GroupBox1);
+  Logo2 = new QLabel(GroupBox1);
+  Logo3 = new QLabel(GroupBox1);
+  int left = 14;
+  for (QLabel* logo : {Logo1, Logo2, Logo3}) {
+    logo->setGeometry(left, 210, 89, 81);
+    logo->setAlignment(Qt::AlignCenter);
+    left += 96;
+  }
+  Logo1->setObjectName("Logo1");
+  Logo2->setObjectName("Logo2");
+  Logo3->setObjectName("Logo3");
+
+  GroupBox2 = new QGroupBox(this);
+  GroupBox2->setObjectName("GroupBox2");
+  GroupBox2->setGeometry(321, 8, 300, 375);
+  RichEdit1 = new QTextEdit(GroupBox2);
+  RichEdit1->setObjectName("RichEdit1");
+  RichEdit1->setGeometry(10, 18, 280, 347);
+  RichEdit1->setReadOnly(true);
+  RichEdit1->setAcceptRichText(false);
+  RichEdit1->setPlainText(kDisclaimer);
+  QPalette grey = RichEdit1->palette();
+  grey.setColor(QPalette::Base, QColor(0xc0, 0xc0, 0xc0));
+  RichEdit1->setPalette(grey);
+
+  ExitBtn = new QPushButton("E&xit", this);
+  ExitBtn->setObjectName("ExitBtn");
+  ExitBtn->setGeometry(321, 394, 89, 29);
+  NextBtn = new QPushButton("&Next", this);
+  NextBtn->setObjectName("NextBtn");
+  NextBtn->setGeometry(532, 394, 89, 29);
+  NextBtn->setDefault(true);
+  platform::gui::GuardedConnect(NextBtn, &QPushButton::clicked, this, &TStartUp::NextBtnClick);
+  platform::gui::GuardedConnect(ExitBtn, &QPushButton::clicked, this, &TStartUp::ExitBtnClick);
+
+  FileListBox1 = new TFileListBox(this);
+  FileListBox1->setObjectName("FileListBox1");
+  FileListBox1->hide();
+  DirectoryListBox1 = new TDirectoryListBox(this);
+  DirectoryListBox1->setObjectName("DirectoryListBox1");
+  DirectoryListBox1->hide();
+  DriveComboBox1 = new TDriveComboBox(this);
+  DriveComboBox1->setObjectName("DriveComboBox1");
+  DriveComboBox1->hide();
+
+  VexaSource1.SetUseAppDir(true);
+  VexaLabel1 = new components::TVexaLabel(this);
+  VexaLabel1->setObjectName("VexaLabel1");
+  VexaLabel1->setText("VexaLabel1");
+  VexaLabel1->SetINISource(&VexaSource1);
+  VexaLabel1->SetINISection(kTestInfo);
+  VexaLabel1->SetINIItem("Test Name");
+  VexaLabel1->hide();
+  VexaEdit1 = HiddenEdit(this, "VexaEdit1", kTestInfo, "Number of Questions", &VexaSource1);
+  VexaEdit2 = HiddenEdit(this, "VexaEdit2", kTestInfo, "Time Limit", &VexaSource1);
+  VexaEdit3 = HiddenEdit(this, "VexaEdit3", kTestInfo, "Passing Score", &VexaSource1);
+  VexaEdit4 = HiddenEdit(this, "VexaEdit4", kMenuOptions, "Show Chapter", &VexaSource1);
+  VexaShowLinks = HiddenEdit(this, "VexaShowLinks", kMenuOptions, "Show Links", &VexaSource1);
+  VexaEdit5 = HiddenEdit(this, "VexaEdit5", kBookFormat, "Format", &VexaSource1);
+  VexaEdit6 = HiddenEdit(this, "VexaEdit6", kMenuOptions, "Write Scores", &VexaSource1);
+}
+
+void TStartUp::FormCreate() {
+  CentreOnScreen(this);
+  // A folder list names its folder without the final separator (the root excepted).
+  std::string here = platform::CurrentDir();
+  if (here.size() > 1) here.pop_back();
+  DirectoryListBox1->Directory = here;
+  FileListBox1->Directory = here;
+  FileListBox1->Update();
+}
+
+void TStartUp::FormShow() {
+  const std::pair<const char*, QLabel*> logos[] = {
+      {"Logo1.bmp", Logo1}, {"Logo2.bmp", Logo2}, {"Logo3.bmp", Logo3}};
+  for (const auto& [file, image] : logos) {
+    const std::string path = platform::ResolveCase(WithSeparator(FileListBox1->Directory) + file);
+    QPixmap bitmap;
+    if (platform::PathExists(path) && bitmap.load(QString::fromLocal8Bit(path), "BMP")) {
+      image->setPixmap(bitmap);
+    } else {
+      image->clear();
+    }
+  }
+}
+
+void TStartUp::FormActivate() {
+  if (!DiscoverTest()) return;
+  if (!ReadTestDefinition()) return;
+  OpenQuestionTable();
+}
+
+bool TStartUp::DiscoverTest() {
+  if (FileListBox1->Files().empty()) {
+    QuitForMissingFiles();
+    return false;
+  }
+  ini_name_ = FileListBox1->Files().front();
+  VexaSource1.SetFileName(ini_name_);
+  return true;
+}
+
+bool TStartUp::ReadTestDefinition() {
+  ReadTestName();
+  RereadKeys();
+  if (!CheckRequiredNumbers()) return false;
+  StoreOptions();
+  ShowReferencesButton();
+  StoreNumbers();
+  BeforeTimeLabel();
+  SetTimeLabel();
+  return true;
+}
+
+void TStartUp::ReadTestName() {
+  VexaLabel1->ReadINI();
+  GroupBox1->setTitle(VexaLabel1->Caption());
+}
+
+void TStartUp::RereadKeys() {
+  for (components::TVexaEdit* edit :
+       {VexaEdit1, VexaEdit2, VexaEdit3, VexaEdit4, VexaEdit5, VexaEdit6, VexaShowLinks}) {
+    edit->ReadINI();
+  }
+}
+
+bool TStartUp::CheckRequiredNumbers() {
+  for (components::TVexaEdit* edit : {VexaEdit2, VexaEdit3}) {
+    if (!WholeNumber(QStringToAnsi(edit->text()))) {
+      QuitWithMessage(BadNumberMessage(std::string(edit->INIItem()), ini_name_));
+      return false;
+    }
+  }
+  return true;
+}
+
+void TStartUp::StoreOptions() {
+  TStartUpValues& v = Ctx().Values;
+  v.WriteScores = QStringToAnsi(VexaEdit6->text());
+  v.BookFormatValue = QStringToAnsi(VexaEdit5->text());
+  v.ShowChapter = QStringToAnsi(VexaEdit4->text());
+  v.ShowLinks = QStringToAnsi(VexaShowLinks->text());
+}
+
+void TStartUp::ShowReferencesButton() {
+  const TStartUpValues& v = Ctx().Values;
+  Ctx().Questions->ShowRefsBtn->setVisible(v.ShowChapter == "1" || v.ShowLinks == "1");
+}
+
+void TStartUp::StoreNumbers() {
+  TStartUpValues& v = Ctx().Values;
+  v.AppDir = WithSeparator(DirectoryListBox1->Directory);
+  v.PassingPercent = PassingPercentFor(*WholeNumber(QStringToAnsi(VexaEdit3->text())));
+  v.MinutesLeft = *WholeNumber(QStringToAnsi(VexaEdit2->text()));
+}
+
+void TStartUp::SetTimeLabel() {
+  Ctx().ItemReview->TimeLabel->setText(
+      QString("Time Remaining: %1 minutes").arg(Ctx().Values.MinutesLeft));
+}
+
+bool TStartUp::OpenQuestionTable() {
+  TStartUpValues& v = Ctx().Values;
+  v.DbfName = QuestionTableName(ini_name_);
+  v.BookFile = BookFileName(v.DbfName, v.BookFormatValue);
+  const std::string table = platform::ResolveCase(platform::CurrentDir() + v.DbfName);
+  if (!platform::PathExists(table)) {
+    QuitForMissingFiles();
+    return false;
+  }
+  components::TWenDbf& dbf = *Ctx().Questions->WenDbf1;
+  dbf.SetDbfFileName(v.DbfName);
+  dbf.SetActive(true);
+  Ctx().ControlForm->TotalQuestions->setText(QString::number(dbf.RecCount()));
+  return true;
+}
+
+void TStartUp::QuitForMissingFiles() {
+  QuitWithMessage("Required files cannot be found. Quitting application.");
+}
+
+void TStartUp::QuitWithMessage(const std::string& text) {
+  platform::gui::Services::Current().ShowMessage(AnsiToQString(text), this);
+  platform::gui::RequestTerminate();
+}
+
+void TStartUp::NextBtnClick() {
+  Ctx().Disclaimer->show();
+  hide();
+}
+
+void TStartUp::ExitBtnClick() { platform::gui::RequestTerminate(); }
+
+void TStartUp::FormClose() { platform::gui::RequestTerminate(); }
+
+void TStartUp::closeEvent(QCloseEvent* event) {
+  platform::gui::RunGuarded([this] { FormClose(); });
+  event->accept();
+}
+
+void TStartUp::keyPressEvent(QKeyEvent* event) {
+  // A dialog of ours does not close on Escape.
+  if (event->key() == Qt::Key_Escape) return;
+  QDialog::keyPressEvent(event);
+}
+
+}  // namespace app

@@ -1,0 +1,59 @@
+// A test folder for the windows: a program path, an own profile folder, test services, a
+// fresh engine, and helpers that write a test definition and a small question table.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_context.h"
+#include "platform/gui/test_services.h"
+#include "tests/support/profile_env.h"
+#include "tests/support/temp_dir.h"
+
+namespace testing_support {
+
+// One record of a small question table: the objective and the question's text.
+struct TestRecord {
+  std::string objective;
+  std::string question;
+};
+
+// Writes a question table with its memo file (the fields the windows bind) at `path`.
+void WriteQuestionTable(const std::string& path, const std::vector<TestRecord>& records);
+
+// A test definition with the given keys; a key given as "-" is left out.
+struct TestDefinition {
+  std::string name = "Demo Test";
+  std::string questions = "10";
+  std::string time_limit = "90";
+  std::string passing_score = "700";
+  std::string show_chapter = "1";
+  std::string show_links = "1";
+  std::string write_scores = "1";
+  std::string format = "Acrobat";
+  std::vector<std::string> objectives = {"Objective one", "Objective two"};
+};
+void WriteTestDefinition(const std::string& path, const TestDefinition& def);
+
+class AppTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // The program's folder (ends with "/").
+  const std::string& folder() const { return folder_; }
+  // Creates the windows of the study build in a fresh context.
+  void CreateWindows();
+
+  TempDir dir_;
+  std::string folder_;
+  std::string saved_cwd_;
+  std::unique_ptr<ProfileEnv> profile_;
+  std::unique_ptr<platform::gui::TestServices> services_;
+  std::unique_ptr<app::TAppContext> context_;
+};
+
+}  // namespace testing_support
