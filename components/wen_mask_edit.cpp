@@ -1,6 +1,5 @@
 #include "components/wen_mask_edit.h"
 
-#include <QAction>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDropEvent>
@@ -8,11 +7,11 @@
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QTimer>
 
+#include "components/control_input.h"
 #include "components/wen_common.h"
 #include "platform/gui/guarded.h"
 #include "platform/gui/services.h"
@@ -44,14 +43,6 @@ std::string AnsiForMask(const QString& text) {
   return out;
 }
 
-bool Printable(const QString& text) {
-  if (text.isEmpty()) return false;
-  for (QChar c : text) {
-    if (c.unicode() < 0x20 || c.unicode() == 0x7F) return false;
-  }
-  return true;
-}
-
 TMaskKey KeyOf(int key) {
   switch (key) {
     case Qt::Key_Left:
@@ -75,11 +66,6 @@ TMaskKey KeyOf(int key) {
     default:
       return TMaskKey::Other;
   }
-}
-
-bool IsPasteKey(QKeyEvent* event) {
-  return event->matches(QKeySequence::Paste) ||
-         (event->key() == Qt::Key_Insert && event->modifiers() == Qt::ShiftModifier);
 }
 
 // The keys with which Qt's own line edit changes its text.
@@ -284,7 +270,7 @@ void TWenCustomMaskEdit::keyPressEvent(QKeyEvent* event) {
     default:
       break;
   }
-  if (Printable(event->text()) && !ctrl) {
+  if (IsPrintableText(event->text()) && !ctrl) {
     for (char32_t cp : event->text().toUcs4()) mask_.KeyPress(AnsiByte(cp));
     Sync(before);
     return;
@@ -318,7 +304,7 @@ void TWenCustomMaskEdit::PlainKeyPress(QKeyEvent* event) {
     CutText();
     return;
   }
-  const bool typing = Printable(event->text()) && !(event->modifiers() & Qt::ControlModifier);
+  const bool typing = IsPrintableText(event->text()) && !(event->modifiers() & Qt::ControlModifier);
   if (typing || IsEditingKey(event)) {
     if (!EditCanModify()) return;
     if (typing) {
@@ -476,34 +462,34 @@ void TWenCustomMaskEdit::mouseReleaseEvent(QMouseEvent* event) {
 void TWenCustomMaskEdit::contextMenuEvent(QContextMenuEvent* event) {
   const bool writable = !isReadOnly();
   const bool selected = hasSelectedText();
-  QMenu menu(this);
-  QAction* undo = menu.addAction(QStringLiteral("&Undo"));
-  undo->setEnabled(writable && !IsMasked() && isUndoAvailable());
-  menu.addSeparator();
-  QAction* cut = menu.addAction(QStringLiteral("Cu&t"));
-  cut->setEnabled(writable && selected);
-  QAction* copy = menu.addAction(QStringLiteral("&Copy"));
-  copy->setEnabled(selected);
-  QAction* paste = menu.addAction(QStringLiteral("&Paste"));
-  paste->setEnabled(writable);
-  QAction* erase = menu.addAction(QStringLiteral("&Delete"));
-  erase->setEnabled(writable && selected);
-  menu.addSeparator();
-  QAction* select_all = menu.addAction(QStringLiteral("Select &All"));
-  select_all->setEnabled(!text().isEmpty());
-  QAction* chosen = menu.exec(event->globalPos());
-  if (chosen == undo) {
-    if (EditCanModify()) QLineEdit::undo();
-  } else if (chosen == cut) {
-    CutText();
-  } else if (chosen == copy) {
-    CopyText();
-  } else if (chosen == paste) {
-    PasteText(Services::Current().ClipboardText());
-  } else if (chosen == erase) {
-    DeleteText();
-  } else if (chosen == select_all) {
-    selectAll();
+  TEditMenuState state;
+  state.Undo = writable && !IsMasked() && isUndoAvailable();
+  state.Cut = writable && selected;
+  state.Copy = selected;
+  state.Paste = writable;
+  state.Delete = writable && selected;
+  state.SelectAll = !text().isEmpty();
+  switch (RunEditMenu(this, event->globalPos(), state)) {
+    case TEditMenuChoice::Undo:
+      if (EditCanModify()) QLineEdit::undo();
+      break;
+    case TEditMenuChoice::Cut:
+      CutText();
+      break;
+    case TEditMenuChoice::Copy:
+      CopyText();
+      break;
+    case TEditMenuChoice::Paste:
+      PasteText(Services::Current().ClipboardText());
+      break;
+    case TEditMenuChoice::Delete:
+      DeleteText();
+      break;
+    case TEditMenuChoice::SelectAll:
+      selectAll();
+      break;
+    case TEditMenuChoice::None:
+      break;
   }
 }
 
@@ -521,14 +507,7 @@ void TWenCustomMaskEdit::focusInEvent(QFocusEvent* event) {
 void TWenCustomMaskEdit::focusOutEvent(QFocusEvent* event) {
   QLineEdit::focusOutEvent(event);
   // Leaving the window (or opening a menu or a box) is no exit from the control.
-  switch (event->reason()) {
-    case Qt::ActiveWindowFocusReason:
-    case Qt::PopupFocusReason:
-    case Qt::MenuBarFocusReason:
-      return;
-    default:
-      break;
-  }
+  if (IsPassingFocus(event)) return;
   if (isVisible()) ValidateEdit();
 }
 
