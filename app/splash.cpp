@@ -33,12 +33,10 @@ TSplash::TSplash() : FormActivation(this) {
 }
 
 void TSplash::FormCreate() {
-  const std::string program = platform::ProgramPath();
-  const size_t slash = program.find_last_of('/');
-  if (slash != std::string::npos) {
-    const std::string folder = slash == 0 ? "/" : program.substr(0, slash);
-    // A folder that cannot be entered leaves the current one; the start window then finds no
-    // test there and says so.
+  const std::string folder = platform::ProgramDir();
+  // A folder that cannot be entered leaves the current one; the start window then finds no
+  // test there and says so.
+  if (!folder.empty()) {
     [[maybe_unused]] const int rc = ::chdir(folder.c_str());
   }
   CentreOnScreen(this);

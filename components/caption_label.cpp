@@ -1,5 +1,7 @@
 #include "components/caption_label.h"
 
+#include <QEvent>
+
 namespace components {
 
 void PlaceCaption(QLabel* label, TWenCaptionPosType pos, QWidget* control) {
@@ -13,6 +15,11 @@ void PlaceCaption(QLabel* label, TWenCaptionPosType pos, QWidget* control) {
   label->setAlignment(
       (place->Alignment == TCaptionAlignment::Right ? Qt::AlignRight : Qt::AlignLeft) |
       Qt::AlignTop);
+}
+
+TCaptionLabel::TCaptionLabel(QWidget* control) : control_(control) {
+  control_->installEventFilter(this);
+  connect(control_, &QObject::objectNameChanged, this, [this] { Rename(); });
 }
 
 TCaptionLabel::~TCaptionLabel() {
@@ -56,6 +63,14 @@ void TCaptionLabel::Place() {
     label_->show();
   }
   PlaceCaption(label_, pos_, control_);
+}
+
+bool TCaptionLabel::eventFilter(QObject* watched, QEvent* event) {
+  // The control's geometry is already the new one when these events arrive.
+  if (watched == control_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+    Place();
+  }
+  return false;
 }
 
 void TCaptionLabel::Rename() {

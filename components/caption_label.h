@@ -1,10 +1,12 @@
 // The caption label a control can carry beside it: found among the window's labels by the
 // control's name + "Caption" or created on the control's parent, sized to its text and placed
 // by PlaceCaption (caption_place.h) whenever its text, its position or the control's bounds
-// change.
+// change. It follows the control by itself: a rename renames the label, a move or resize of
+// the control re-places it.
 #pragma once
 
 #include <QLabel>
+#include <QObject>
 #include <QPointer>
 #include <QString>
 
@@ -16,11 +18,12 @@ namespace components {
 // happens when either is missing or the position is cpDetached.
 void PlaceCaption(QLabel* label, TWenCaptionPosType pos, QWidget* control);
 
-class TCaptionLabel {
+class TCaptionLabel : public QObject {
  public:
-  explicit TCaptionLabel(QWidget* control) : control_(control) {}
+  // Watches `control` (its name, moves and resizes) for as long as this object lives.
+  explicit TCaptionLabel(QWidget* control);
   // A label without a parent goes with the control; a label on a parent belongs to it.
-  ~TCaptionLabel();
+  ~TCaptionLabel() override;
   TCaptionLabel(const TCaptionLabel&) = delete;
   TCaptionLabel& operator=(const TCaptionLabel&) = delete;
 
@@ -36,11 +39,14 @@ class TCaptionLabel {
   // Re-places the label (after the control's bounds changed); unless detached, the label
   // moves onto the control's parent first.
   void Place();
-  // The control was renamed: the label takes the new name + "Caption".
-  void Rename();
   QLabel* Label() const { return label_; }
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  // The control was renamed: the label takes the new name + "Caption".
+  void Rename();
   QString LabelName() const { return control_->objectName() + QStringLiteral("Caption"); }
 
   QWidget* control_;

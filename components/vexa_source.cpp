@@ -96,10 +96,7 @@ TVexaSource::~TVexaSource() {
 
 std::string TVexaSource::FileName() const {
   if (!use_app_dir_) return file_name_;
-  std::string program = platform::ProgramPath();
-  size_t slash = program.rfind('/');
-  std::string folder = slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
-  return folder + NamePart(file_name_);
+  return platform::ProgramDir() + NamePart(file_name_);
 }
 
 void TVexaSource::EraseSection(const std::string& section) {

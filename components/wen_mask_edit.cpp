@@ -100,7 +100,6 @@ QString FirstLine(const QString& text) {
 TWenCustomMaskEdit::TWenCustomMaskEdit(QWidget* parent) : QLineEdit(parent) {
   setDragEnabled(false);
   connect(this, &QLineEdit::textChanged, this, [this] { OnTextChanged(); });
-  connect(this, &QObject::objectNameChanged, this, [this] { caption_.Rename(); });
 }
 
 TWenCustomMaskEdit::~TWenCustomMaskEdit() = default;
@@ -535,17 +534,5 @@ void TWenCustomMaskEdit::TakeFocusBack() {
 }
 
 void TWenCustomMaskEdit::Beep() { Services::Current().Beep(); }
-
-// ---- Caption ----
-
-void TWenCustomMaskEdit::moveEvent(QMoveEvent* event) {
-  QLineEdit::moveEvent(event);
-  caption_.Place();
-}
-
-void TWenCustomMaskEdit::resizeEvent(QResizeEvent* event) {
-  QLineEdit::resizeEvent(event);
-  caption_.Place();
-}
 
 }  // namespace components

@@ -84,8 +84,6 @@ class TWenCustomMaskEdit : public QLineEdit, private TWenMaskHost {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
-  void moveEvent(QMoveEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
 
  private:
   // TWenMaskHost

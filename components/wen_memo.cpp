@@ -39,8 +39,6 @@ TWenMemo::TWenMemo(QWidget* parent) : QPlainTextEdit(parent), TWenBoundControl(t
   data_link_.OnEditingChange = [this](TWenFieldDataLink*) { EditingChange(); };
   data_link_.OnUpdateData = [this](TWenFieldDataLink*) { UpdateData(); };
   platform::gui::GuardedConnect(this, &QPlainTextEdit::textChanged, this, &TWenMemo::OnTextChanged);
-  platform::gui::GuardedConnect(this, &QObject::objectNameChanged, this,
-                                [this] { caption_.Rename(); });
 }
 
 void TWenMemo::SetAutoDisplay(bool auto_display) {
@@ -284,16 +282,6 @@ void TWenMemo::contextMenuEvent(QContextMenuEvent* event) {
 void TWenMemo::focusOutEvent(QFocusEvent* event) {
   QPlainTextEdit::focusOutEvent(event);
   if (!IsPassingFocus(event)) StoreOnExit();
-}
-
-void TWenMemo::moveEvent(QMoveEvent* event) {
-  QPlainTextEdit::moveEvent(event);
-  caption_.Place();
-}
-
-void TWenMemo::resizeEvent(QResizeEvent* event) {
-  QPlainTextEdit::resizeEvent(event);
-  caption_.Place();
 }
 
 }  // namespace components

@@ -61,8 +61,6 @@ class TWenMemo : public QPlainTextEdit, public TWenBoundControl {
   void inputMethodEvent(QInputMethodEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
-  void moveEvent(QMoveEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
 
  private:
   // Shows `text` without marking the link modified.

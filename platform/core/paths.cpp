@@ -65,7 +65,8 @@ std::string ResolveCase(const std::string& path) {
   }
   while (pos <= path.size()) {
     size_t slash = path.find('/', pos);
-    std::string comp = path.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+    std::string comp =
+        path.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
     std::string rest = slash == std::string::npos ? "" : path.substr(slash);
     if (!comp.empty() && comp != "." && comp != "..") {
       std::string exact = done + comp;
@@ -92,6 +93,12 @@ std::string ProgramPath() {
 }
 
 void SetProgramPath(const std::string& path) { ProgramPathOverride() = path; }
+
+std::string ProgramDir() {
+  const std::string program = ProgramPath();
+  const size_t slash = program.rfind('/');
+  return slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
+}
 
 std::string CurrentDir() {
   std::vector<char> buf(4096);

@@ -20,6 +20,8 @@ bool PathExists(const std::string& path);
 std::string ProgramPath();
 // Sets the path ProgramPath returns; an empty text restores the real one.
 void SetProgramPath(const std::string& path);
+// The folder of ProgramPath, ending with "/"; empty when the path names no folder.
+std::string ProgramDir();
 
 // The current working folder, ending with "/".
 std::string CurrentDir();

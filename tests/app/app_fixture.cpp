@@ -6,64 +6,26 @@
 #include <fstream>
 
 #include "components/wen_common.h"
-#include "engine/bytes.h"
-#include "engine/dbf_file.h"
 #include "engine/engine.h"
-#include "engine/error.h"
-#include "engine/memo_device.h"
 #include "engine/work_area.h"
 #include "platform/gui/application.h"
+#include "samples/demo_maker.h"
 
 namespace testing_support {
 
-namespace {
-
-int32_t WriteMemo(const std::string& text) {
-  int32_t ref = 0;
-  engine::TMemoDevice f;
-  EXPECT_TRUE(f.Assign(ref));
-  EXPECT_EQ(f.Rewrite(), 0);
-  EXPECT_EQ(f.WriteLn(text), 0);
-  EXPECT_EQ(f.Close(), 0) << engine::ErrorMsg;
-  return ref;
-}
-
-}  // namespace
-
 void WriteQuestionTable(const std::string& path, const std::vector<TestRecord>& records) {
-  using namespace engine;
-  std::vector<TFieldDef> fields = {
-      {"QUESTION", 'M', 10, 0}, {"ANSWERA", 'M', 10, 0},    {"ANSWERB", 'M', 10, 0},
-      {"ANSWERC", 'M', 10, 0},  {"ANSWERD", 'M', 10, 0},    {"ANSWERE", 'M', 10, 0},
-      {"FEEDBACK", 'M', 10, 0}, {"CHECKA", 'L', 1, 0},      {"CHECKB", 'L', 1, 0},
-      {"CHECKC", 'L', 1, 0},    {"CHECKD", 'L', 1, 0},      {"CHECKE", 'L', 1, 0},
-      {"DRUMEL", 'L', 1, 0},    {"OBJECTIVE", 'C', 60, 0},  {"EXHIBFILE", 'C', 20, 0},
-      {"CHAPTER", 'C', 60, 0},  {"SELECTNOTE", 'C', 60, 0},
-  };
-  // The fixture has the table to itself: no shared locking, no halting while it writes.
-  const bool saved_shared = SharedAccess, saved_abort = AbortOnError;
-  SharedAccess = false;
-  AbortOnError = false;
-  TDbfFileRec t;
-  CreateDBF(t, path, static_cast<uint8_t>(fields.size()), fields);
-  ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
-  const uint16_t saved_mode = OpenModeOverride;
-  OpenModeOverride = 65535;
-  USE(path, nullptr, 0);
-  ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+  std::vector<samples::QuestionRecord> rows;
   for (const TestRecord& r : records) {
-    ClearRecord();
-    uint8_t* objective = FieldAddress(FieldNo("OBJECTIVE"));
-    objective[0] = static_cast<uint8_t>(r.objective.size());
-    std::copy(r.objective.begin(), r.objective.end(), objective + 1);
-    PutI32LE(FieldAddress(FieldNo("QUESTION")), WriteMemo(r.question));
-    Append();
-    ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+    samples::QuestionRecord row;
+    row.texts["OBJECTIVE"] = r.objective;
+    row.memos["QUESTION"] = {r.question};
+    rows.push_back(row);
   }
-  CloseArea();
-  OpenModeOverride = saved_mode;
-  SharedAccess = saved_shared;
-  AbortOnError = saved_abort;
+  // The start settings open tables read-only; the table is written before the program starts.
+  const uint16_t saved_mode = engine::OpenModeOverride;
+  engine::OpenModeOverride = 65535;
+  samples::WriteQuestionTable(rows, path);
+  engine::OpenModeOverride = saved_mode;
 }
 
 void WriteTestDefinition(const std::string& path, const TestDefinition& def) {

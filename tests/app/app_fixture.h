@@ -21,7 +21,7 @@ struct TestRecord {
   std::string question;
 };
 
-// Writes a question table with its memo file (the fields the windows bind) at `path`.
+// Writes a question table with its memo file (the demo test's fields) at `path`.
 void WriteQuestionTable(const std::string& path, const std::vector<TestRecord>& records);
 
 // A test definition with the given keys; a key given as "-" is left out.
