@@ -138,9 +138,22 @@ int CreateUniqueFile(const std::string& dir, const std::string& prefix, std::str
   return DosCodeFromErrno(last);
 }
 
+namespace {
+bool test_disk_free_set = false;
+int64_t test_disk_free = 0;
+}  // namespace
+
+void SetTestDiskFreeBytes(int64_t bytes) {
+  test_disk_free = bytes;
+  test_disk_free_set = true;
+}
+
+void ClearTestDiskFreeBytes() { test_disk_free_set = false; }
+
 int64_t DiskFreeBytes(const std::string& path) {
   struct statvfs vfs {};
   if (statvfs(path.empty() ? "." : path.c_str(), &vfs) != 0) return -1;
+  if (test_disk_free_set) return test_disk_free;
   unsigned __int128 bytes = static_cast<unsigned __int128>(vfs.f_bavail) * vfs.f_frsize;
   if (bytes > static_cast<unsigned __int128>(INT64_MAX)) return INT64_MAX;
   return static_cast<int64_t>(bytes);

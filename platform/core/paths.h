@@ -34,6 +34,11 @@ std::string TempDir();
 int CreateUniqueFile(const std::string& dir, const std::string& prefix, std::string* name);
 
 // Free bytes available to the user on the file system that holds `path`, or -1 on failure.
+// While a test figure is set, every existing path reports that figure instead.
 int64_t DiskFreeBytes(const std::string& path);
+// Sets the figure DiskFreeBytes reports for existing paths (tests of low-disk branches).
+void SetTestDiskFreeBytes(int64_t bytes);
+// Restores the real free-space reading.
+void ClearTestDiskFreeBytes();
 
 }  // namespace platform

@@ -20,10 +20,10 @@ TEST(ResolveCaseTest, FindsEntriesRegardlessOfCase) {
     const char* given;
     const char* expected;
   } cases[] = {
-      {"Data/exam.dbf", "Data/exam.dbf"},    // exact
-      {"DATA/EXAM.DBF", "Data/exam.dbf"},    // every component resolved
-      {"data/exam.dbt", "Data/EXAM.DBT"},    // names as found on disk
-      {"DATA/new.dbf", "Data/new.dbf"},      // the missing last part is kept
+      {"Data/exam.dbf", "Data/exam.dbf"},  // exact
+      {"DATA/EXAM.DBF", "Data/exam.dbf"},  // every component resolved
+      {"data/exam.dbt", "Data/EXAM.DBT"},  // names as found on disk
+      {"DATA/new.dbf", "Data/new.dbf"},    // the missing last part is kept
       {"nothere/exam.dbf", "nothere/exam.dbf"},
   };
   for (const Case& c : cases) {
@@ -65,6 +65,11 @@ TEST(PathsTest, DiskFreeBytes) {
   TempDir dir;
   EXPECT_GT(DiskFreeBytes(dir.path()), 0);
   EXPECT_EQ(DiskFreeBytes(dir / "missing/x"), -1);
+  SetTestDiskFreeBytes(1536);
+  EXPECT_EQ(DiskFreeBytes(dir.path()), 1536);
+  EXPECT_EQ(DiskFreeBytes(dir / "missing/x"), -1);
+  ClearTestDiskFreeBytes();
+  EXPECT_GT(DiskFreeBytes(dir.path()), 1536);
   EXPECT_EQ(platform::TempDir().back(), '/');
   EXPECT_EQ(CurrentDir().back(), '/');
 }
