@@ -1,7 +1,7 @@
 // Velkorin, the study build: the main block.
 #include "app/app_context.h"
 #include "app/splash.h"
-#include "components/wen_common.h"
+#include "components/core/wen_common.h"
 #include "engine/engine.h"
 #include "platform/core/halt.h"
 #include "platform/gui/application.h"

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "components/wen_dbf.h"
+#include "components/core/wen_dbf.h"
 #include "platform/gui/activation.h"
 
 namespace app {

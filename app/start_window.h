@@ -18,8 +18,8 @@
 #include <string>
 
 #include "app/file_list_box.h"
-#include "components/vexa_controls.h"
-#include "components/vexa_source.h"
+#include "components/core/vexa_source.h"
+#include "components/gui/vexa_controls.h"
 #include "platform/gui/activation.h"
 
 namespace app {

@@ -16,7 +16,7 @@
 #include "app/app_context.h"
 #include "app/splash.h"
 #include "app/start_window.h"
-#include "components/wen_common.h"
+#include "components/core/wen_common.h"
 #include "engine/engine.h"
 #include "platform/core/paths.h"
 #include "platform/gui/application.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "components/wen_common.h"
+#include "components/core/wen_common.h"
 #include "engine/engine.h"
 #include "engine/work_area.h"
 #include "platform/gui/application.h"

@@ -1,6 +1,6 @@
 // The check list box and its header, offscreen: clicks, keys, flags, and what the lines look
 // like, probed on grabbed pixels in a fixed font.
-#include "components/rs_list_box.h"
+#include "components/gui/rs_list_box.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "components/rs_super_check.h"
+#include "components/gui/rs_super_check.h"
 #include "platform/gui/text.h"
 #include "tests/support/qt_test_main.h"
 

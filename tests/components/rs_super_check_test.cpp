@@ -1,6 +1,6 @@
 // The check button, offscreen: groups among siblings, clicks, keys, focus, auto-size and what
 // the box looks like, probed on grabbed pixels in a fixed font.
-#include "components/rs_super_check.h"
+#include "components/gui/rs_super_check.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The key sender: what it sends through a recording backend, and, under the Xvfb fixture, keys
 // typed into a window of our own found by its title.
-#include "components/send_keys.h"
+#include "components/gui/send_keys.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

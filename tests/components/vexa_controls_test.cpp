@@ -1,4 +1,4 @@
-#include "components/vexa_controls.h"
+#include "components/gui/vexa_controls.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -16,13 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "components/wen_check_box.h"
-#include "components/wen_common.h"
-#include "components/wen_dataset.h"
-#include "components/wen_dbf.h"
-#include "components/wen_edit.h"
-#include "components/wen_memo.h"
-#include "components/wen_text.h"
+#include "components/core/wen_common.h"
+#include "components/core/wen_dataset.h"
+#include "components/core/wen_dbf.h"
+#include "components/gui/wen_check_box.h"
+#include "components/gui/wen_edit.h"
+#include "components/gui/wen_memo.h"
+#include "components/gui/wen_text.h"
 #include "engine/dates.h"
 #include "engine/engine.h"
 #include "engine/error.h"

@@ -1,7 +1,7 @@
 // The masked edit, offscreen: every way the user changes the text goes through the mask (or
 // through MaxLength without one), nothing changes when EditCanModify refuses, validation on
 // exit and on Enter, and the caption label.
-#include "components/wen_mask_edit.h"
+#include "components/gui/wen_mask_edit.h"
 
 #include <gtest/gtest.h>
 

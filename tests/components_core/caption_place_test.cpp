@@ -1,4 +1,4 @@
-#include "components/caption_place.h"
+#include "components/core/caption_place.h"
 
 #include <gtest/gtest.h>
 

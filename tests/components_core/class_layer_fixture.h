@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "components/wen_common.h"
+#include "components/core/wen_common.h"
 #include "engine/bytes.h"
 #include "engine/dbf_file.h"
 #include "engine/error.h"

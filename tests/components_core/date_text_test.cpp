@@ -1,4 +1,4 @@
-#include "components/date_text.h"
+#include "components/core/date_text.h"
 
 #include <gtest/gtest.h>
 

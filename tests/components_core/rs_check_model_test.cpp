@@ -1,4 +1,4 @@
-#include "components/rs_check_model.h"
+#include "components/core/rs_check_model.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "components/rs_dyn_array.h"
+#include "components/core/rs_dyn_array.h"
 
 #include <gtest/gtest.h>
 

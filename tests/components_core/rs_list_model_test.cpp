@@ -1,4 +1,4 @@
-#include "components/rs_list_model.h"
+#include "components/core/rs_list_model.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "components/send_keys_core.h"
+#include "components/core/send_keys_core.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "components/vexa_source.h"
+#include "components/core/vexa_source.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "components/wen_common.h"
+#include "components/core/wen_common.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "components/wen_dataset.h"
+#include "components/core/wen_dataset.h"
 #include "engine/dates.h"
 #include "engine/engine.h"
 #include "engine/utils.h"

@@ -1,4 +1,4 @@
-#include "components/wen_dataset.h"
+#include "components/core/wen_dataset.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "components/wen_dbf.h"
+#include "components/core/wen_dbf.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "components/wen_common.h"
-#include "components/wen_dataset.h"
+#include "components/core/wen_common.h"
+#include "components/core/wen_dataset.h"
 #include "engine/bytes.h"
 #include "engine/dbf_file.h"
 #include "engine/error.h"

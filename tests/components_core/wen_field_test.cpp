@@ -1,4 +1,4 @@
-#include "components/wen_field.h"
+#include "components/core/wen_field.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "components/wen_dataset.h"
+#include "components/core/wen_dataset.h"
 #include "engine/bytes.h"
 #include "engine/engine.h"
 #include "engine/numerics.h"

@@ -1,6 +1,6 @@
 // The field data link without any control: binding by name, the callbacks on record moves,
 // edits and posts, the focus request, a read-only table, and a data source that goes away.
-#include "components/wen_links.h"
+#include "components/core/wen_links.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "components/wen_common.h"
-#include "components/wen_dataset.h"
-#include "components/wen_dbf.h"
+#include "components/core/wen_common.h"
+#include "components/core/wen_dataset.h"
+#include "components/core/wen_dbf.h"
 #include "engine/error.h"
 #include "engine/work_area.h"
 #include "platform/core/halt.h"

@@ -1,4 +1,4 @@
-#include "components/wen_mask.h"
+#include "components/core/wen_mask.h"
 
 #include <gtest/gtest.h>
 
