@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -163,9 +164,14 @@ class Document {
     return std::string::npos;
   }
 
-  std::string Value(size_t i) const {
+  // The value of the key line at `i`, whole and as cut for the callers.
+  std::string RawValue(size_t i) const {
     std::string value = Trim(lines_[i].text.substr(lines_[i].eq + 1));
     if (WrappedInQuotes(value)) value = value.substr(1, value.size() - 2);
+    return value;
+  }
+  std::string Value(size_t i) const {
+    std::string value = RawValue(i);
     if (value.size() > kMaxProfileValue) value.resize(kMaxProfileValue);
     return value;
   }
@@ -194,13 +200,13 @@ class Document {
     return entries;
   }
 
-  // Sets a key; returns whether the text changed.
+  // Sets a key; returns whether its value changed.
   bool SetKey(const std::string& section, const std::string& key, const std::string& value) {
     size_t at = FindKey(section, key);
     if (at != std::string::npos) {
+      if (RawValue(at) == value) return false;
       Line line = MakeKeyLine(lines_[at].name, value);
       line.eol = lines_[at].eol.empty() ? kCrLf : lines_[at].eol;
-      if (line.text == lines_[at].text) return false;
       lines_[at] = std::move(line);
       return true;
     }
@@ -351,40 +357,74 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
-// Holds the write lock of a profile file's side file for the lifetime of the object.
-class SideLock {
+// Serialises the read-modify-writes of the profile files of one folder for the lifetime of the
+// object, without putting any file of its own into that folder. The lock is an flock on the
+// folder's own descriptor: flock locks belong to the open file description (so two descriptors
+// in one process exclude each other too), need no write access (a folder opens read-only only),
+// and die with a killed writer. Where the file system refuses flock on a read-only descriptor
+// (NFS turns it into a byte-range write lock), a lock file in $XDG_RUNTIME_DIR named after the
+// folder's device and inode takes its place; when neither can be had the write goes on
+// unlocked, still whole through the rename but open to a lost update by a concurrent writer.
+class FolderLock {
  public:
-  SideLock(const SideLock&) = delete;
-  SideLock& operator=(const SideLock&) = delete;
-  explicit SideLock(const std::string& target) {
-    fd_ = ::open((target + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0) {
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  explicit FolderLock(const std::string& folder) {
+    dir_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir_ < 0) {
+      missing_ = errno == ENOENT || errno == ENOTDIR;
       error_ = LastDosCode();
       return;
     }
-    struct flock fl {};
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    int rc;
-    while ((rc = fcntl(fd_, F_OFD_SETLKW, &fl)) != 0 && errno == EINTR) {
+    if (Lock(dir_)) return;
+    if (errno != EBADF && errno != ENOLCK && errno != EINVAL && errno != EOPNOTSUPP) {
+      error_ = LastDosCode();
+      return;
     }
-    if (rc != 0) error_ = LastDosCode();
+    struct stat st {};
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!runtime || runtime[0] != '/' || fstat(dir_, &st) != 0) return;
+    std::string name = std::string(runtime) + "/practice-exam-profiles-" +
+                       std::to_string(st.st_dev) + "-" + std::to_string(st.st_ino) + ".lock";
+    side_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (side_ >= 0 && !Lock(side_)) {
+      ::close(side_);
+      side_ = -1;
+    }
   }
-  ~SideLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing the description releases its lock
+  ~FolderLock() {
+    // Closing the last descriptor of a description releases its lock.
+    if (side_ >= 0) ::close(side_);
+    if (dir_ >= 0) ::close(dir_);
   }
+
+  // The folder (or an entry on the way to it) does not exist.
+  bool missing() const { return missing_; }
+  // 0, or the DOS code of the failure to open or lock the folder.
   int error() const { return error_; }
+  // The folder's descriptor, -1 after a failure.
+  int folder() const { return dir_; }
 
  private:
-  int fd_ = -1;
+  static bool Lock(int fd) {
+    int rc;
+    while ((rc = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    return rc == 0;
+  }
+
+  int dir_ = -1;
+  int side_ = -1;
+  bool missing_ = false;
   int error_ = 0;
 };
 
 // Writes `bytes` as the new content of `target` through the temporary file `target`.tmp.
-// `old` is the old file's status, or null when there is none. Returns 0 or a DOS code.
-int ReplaceFile(const std::string& target, const std::string& bytes, const struct stat* old) {
+// `old` is the old file's status, or null when there is none; `folder` is the descriptor of
+// the target's folder. Returns 0 or a DOS code; on failure the temporary file is gone.
+int ReplaceFile(const std::string& target, const std::string& bytes, const struct stat* old,
+                int folder) {
   std::string temp = target + ".tmp";
-  ::unlink(temp.c_str());  // a stale file of a killed writer; we hold the lock
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, old ? 0600 : 0666);
   if (fd < 0) return LastDosCode();
   int rc = 0;
@@ -404,38 +444,41 @@ int ReplaceFile(const std::string& target, const std::string& bytes, const struc
     ::unlink(temp.c_str());
     return rc;
   }
-  std::string folder = FolderOf(target);
-  int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    fsync(dir);  // makes the rename itself durable; best effort
-    ::close(dir);
-  }
+  fsync(folder);  // makes the rename itself durable; best effort
   return 0;
 }
 
 // One locked read-modify-write of a profile file. `change` edits the document and returns
-// whether it changed anything.
+// whether it changed anything; a change that changes nothing writes nothing, and one that
+// adds nothing to a missing file creates neither the file nor its folder.
 bool Modify(const std::string& file, const std::function<bool(Document&)>& change, int* dos_error) {
-  int rc = 0;
   auto fail = [&](int code) {
     if (dos_error) *dos_error = code;
     return false;
   };
   if (dos_error) *dos_error = 0;
   if (file.empty()) return fail(kDosFileNotFound);
-  if (IsBareName(file)) MakeFolders(ProfileDir());
   std::string target = FollowLinks(ResolveCase(ProfilePath(file)));
-  SideLock lock(target);
-  if (lock.error() != 0) return fail(lock.error());
+  std::optional<FolderLock> lock;
+  lock.emplace(FolderOf(target));
+  if (lock->missing()) {
+    Document none("");
+    if (!change(none) || none.Empty()) return true;
+    if (!IsBareName(file)) return fail(lock->error());
+    MakeFolders(ProfileDir());
+    lock.emplace(FolderOf(target));
+  }
+  if (lock->error() != 0) return fail(lock->error());
+  ::unlink((target + ".tmp").c_str());  // a stale one of a killed writer; we hold the lock
   std::string bytes;
   struct stat st {};
-  rc = ReadWholeFile(target, &bytes, &st);
+  int rc = ReadWholeFile(target, &bytes, &st);
   bool exists = rc == 0;
   if (rc != 0 && rc != kDosFileNotFound) return fail(rc);
   Document doc(bytes);
   if (!change(doc)) return true;
   if (!exists && doc.Empty()) return true;
-  rc = ReplaceFile(target, doc.Bytes(), exists ? &st : nullptr);
+  rc = ReplaceFile(target, doc.Bytes(), exists ? &st : nullptr, lock->folder());
   return rc == 0 ? true : fail(rc);
 }
 

@@ -12,9 +12,10 @@
 // to a temporary file of a fixed name beside the real target (through symbolic links), gets the
 // old file's permission bits, is flushed and renamed over the target, so a crash at any point
 // leaves the old file or the new one, never a cut one. Each read-modify-write holds an
-// open-file-description write lock on the side file "<target>.lock" (not on the target itself,
-// whose inode the rename replaces), so two processes writing one file at once lose nothing; a
-// stale temporary file left by a killed writer is removed only while holding that lock.
+// exclusive lock on the target's folder itself (no lock file goes beside the profile), so two
+// processes writing one file at once lose nothing; a stale temporary file left by a killed
+// writer is removed only while holding that lock. A write that changes no value writes
+// nothing, and one that adds nothing to a missing file creates neither the file nor a folder.
 //
 // A file name without a folder lives in the per-user profile folder (ProfileDir); any other
 // name is used as given ("\" counts as a folder separator). Each component of the path is

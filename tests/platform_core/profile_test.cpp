@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -224,10 +226,61 @@ TEST_F(ProfileTest, BareNamesLiveInTheProfileFolder) {
 }
 
 TEST_F(ProfileTest, ErasingAMissingFileSucceedsQuietly) {
-  std::string file = dir_ / "none.ini";
-  EXPECT_TRUE(WriteProfileString(file, "S", std::nullopt, std::nullopt));
-  EXPECT_TRUE(WriteProfileString(file, "S", "k", std::nullopt));
-  EXPECT_FALSE(Exists(file));
+  // A missing file in an existing folder, in a missing folder, and a bare name whose profile
+  // folder does not exist yet: each erase succeeds and creates nothing at all.
+  ASSERT_EQ(mkdir((dir_ / "empty").c_str(), 0755), 0);
+  for (std::string file :
+       {dir_ / "empty/none.ini", dir_ / "nofolder/sub/none.ini", std::string("none.ini")}) {
+    int code = -1;
+    EXPECT_TRUE(WriteProfileString(file, "S", std::nullopt, std::nullopt, &code)) << file;
+    EXPECT_EQ(code, 0) << file;
+    EXPECT_TRUE(WriteProfileString(file, "S", "k", std::nullopt, &code)) << file;
+    EXPECT_EQ(code, 0) << file;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir_ / "empty"));
+  EXPECT_FALSE(Exists(dir_ / "nofolder"));
+  EXPECT_FALSE(Exists(dir_ / "config"));
+}
+
+// The names in a folder.
+std::set<std::string> Listing(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+TEST_F(ProfileTest, WritesLeaveOnlyTheProfileFile) {
+  ASSERT_EQ(mkdir((dir_ / "f").c_str(), 0755), 0);
+  std::string file = dir_ / "f/p.ini";
+  ASSERT_TRUE(WriteProfileString(file, "S", "k", "1"));
+  ASSERT_TRUE(WriteProfileString(file, "S", "k", "2"));
+  ASSERT_TRUE(WriteProfileString(file, "S", "gone", "x"));
+  ASSERT_TRUE(WriteProfileString(file, "S", "gone", std::nullopt));
+  ASSERT_TRUE(WriteProfileSection(file, "L", {{"a", "1"}}));
+  ASSERT_TRUE(WriteProfileString(file, "L", std::nullopt, std::nullopt));
+  EXPECT_EQ(ReadProfileString(file, "S", "k", "d"), "2");
+  EXPECT_EQ(Listing(dir_ / "f"), std::set<std::string>{"p.ini"});
+  ASSERT_TRUE(WriteProfileString("bare.ini", "S", "k", "v"));
+  EXPECT_EQ(Listing(dir_ / "config/practice-exam"), std::set<std::string>{"bare.ini"});
+}
+
+TEST_F(ProfileTest, AWriteThatChangesNothingWritesNothing) {
+  std::string file = dir_ / "same.ini";
+  const std::string before = "[S]\r\nk = v \r\nq=\" x \"\r\n[L]\r\na=1\r\n";
+  WriteFileBytes(file, before);
+  struct stat old {};
+  ASSERT_EQ(stat(file.c_str(), &old), 0);
+  EXPECT_TRUE(WriteProfileString(file, "s", "K", "v")) << "the same value in another spelling";
+  EXPECT_TRUE(WriteProfileString(file, "S", "q", " x "));
+  EXPECT_TRUE(WriteProfileString(file, "S", "none", std::nullopt));
+  EXPECT_TRUE(WriteProfileString(file, "None", std::nullopt, std::nullopt));
+  EXPECT_TRUE(WriteProfileSection(file, "L", {{"a", "1"}}));
+  struct stat now {};
+  ASSERT_EQ(stat(file.c_str(), &now), 0);
+  EXPECT_EQ(now.st_ino, old.st_ino) << "the file was replaced";
+  EXPECT_EQ(ReadFileBytes(file), before);
 }
 
 TEST_F(ProfileTest, FailedWriteReturnsFalseAndChangesNothing) {
