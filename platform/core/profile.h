@@ -2,10 +2,15 @@
 //
 // Format: a line "[name]" starts a section; a line "key=value" inside it is a key. Lines that
 // are blank, start with ";" or fit neither shape are kept but carry no data. Section and key
-// names are trimmed and compare without regard to ASCII letter case; of duplicate sections or
-// keys the first wins. Values are trimmed, and one pair of matching surrounding quotes (" or ')
-// is stripped. CR LF and LF line ends are read; new lines end with CR LF. All texts are the
-// file's bytes (ANSI), never converted.
+// names are trimmed and compare without regard to letter case, for the letters of the ANSI code
+// page too (1252, or 1251 for a Russian user: "\xC9" and "\xE9" are one letter in 1252); of
+// duplicate sections or keys the first wins. Values are trimmed, and one pair of matching
+// surrounding quotes (" or ') is stripped. CR LF and LF line ends are read; new lines end with
+// CR LF. Names and values given and returned are ANSI texts. A file is ANSI bytes, unless it
+// starts with a UTF-8 or UTF-16 (little- or big-endian) byte-order mark: such a file is read in
+// that encoding, its texts converted to the ANSI code page (a character the page lacks becomes
+// "?"), and a write keeps its encoding and mark and leaves the lines it does not change as
+// they were.
 //
 // Every call opens, parses and closes the file: nothing is cached, so another process's write
 // is seen at once. A write reads the file, changes it and replaces it whole: the new text goes
