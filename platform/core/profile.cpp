@@ -585,7 +585,7 @@ class FolderLock {
   explicit FolderLock(const std::string& folder) {
     dir_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir_ < 0) {
-      missing_ = errno == ENOENT || errno == ENOTDIR;
+      missing_ = errno == ENOENT;  // a path through a regular file stays an error
       error_ = LastDosCode();
       return;
     }

@@ -440,6 +440,8 @@ TEST_F(ProfileTest, FailedWriteReturnsFalseAndChangesNothing) {
   EXPECT_FALSE(WriteProfileString(plain + "/x.ini", "S", "k", "v", &code));
   EXPECT_EQ(code, kDosPathNotFound);
   EXPECT_FALSE(WriteProfileSection(plain + "/x.ini", "S", {{"k", "v"}}));
+  EXPECT_FALSE(WriteProfileString(plain + "/x.ini", "S", std::nullopt, std::nullopt))
+      << "a path through a file is no missing folder";
   EXPECT_FALSE(WriteProfileString(dir_ / "nofolder/x.ini", "S", "k", "v"));
   EXPECT_EQ(ReadFileBytes(plain), "not a folder");
   EXPECT_FALSE(Exists(dir_ / "nofolder"));
