@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +11,9 @@
 #include <functional>
 #include <utility>
 
+#include "platform/core/code_pages.h"
 #include "platform/core/dos_error.h"
+#include "platform/core/language.h"
 #include "platform/core/paths.h"
 
 namespace platform {
@@ -19,17 +22,153 @@ namespace {
 constexpr char kBlanks[] = " \t\v\f";
 constexpr char kCrLf[] = "\r\n";
 
-unsigned char FoldCase(unsigned char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
+// ---- Text forms -----------------------------------------------------------------------
+//
+// An ANSI file is edited as its own bytes. A Unicode file (one that starts with a UTF-8 or
+// UTF-16 byte-order mark) is edited as UTF-8 and written back in its own form and mark; UTF-16
+// text is turned into UTF-8 without loss (a lone surrogate keeps its 3-byte form), so the lines
+// a write does not touch come back unchanged. The callers' names and values are ANSI and are
+// converted at the document's edge; a character the ANSI code page lacks reads as "?".
+
+enum class Encoding { kAnsi, kUtf8, kUtf16Le, kUtf16Be };
+
+constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
+constexpr char32_t kBadByte = 0x110000;  // a byte that starts no UTF-8 character
+
+// The ANSI code page of profile texts: 1251 for a Russian user, else 1252.
+CodePage AnsiPage() {
+  return CountryIndexFromLanguage(UserLanguage()) == 8 ? CodePage::k1251 : CodePage::k1252;
 }
 
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i])))
-      return false;
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
   }
-  return true;
+}
+
+// The character of UTF-8 text `s` at `pos`, moving `pos` past it; kBadByte (and one byte on)
+// for a byte that is not a well-formed character. Surrogates are accepted (see above).
+char32_t NextUtf8(const std::string& s, size_t& pos) {
+  auto b = static_cast<unsigned char>(s[pos++]);
+  if (b < 0x80) return b;
+  size_t more = 0;
+  char32_t c = 0;
+  if (b >= 0xC2 && b <= 0xDF) {
+    more = 1;
+    c = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    more = 2;
+    c = b & 0x0F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    more = 3;
+    c = b & 0x07;
+  } else {
+    return kBadByte;
+  }
+  if (s.size() - pos < more) return kBadByte;
+  for (size_t i = 0; i < more; ++i) {
+    auto t = static_cast<unsigned char>(s[pos + i]);
+    if ((t & 0xC0) != 0x80) return kBadByte;
+    c = (c << 6) | (t & 0x3F);
+  }
+  if ((more == 2 && c < 0x800) || (more == 3 && (c < 0x10000 || c > 0x10FFFF))) return kBadByte;
+  pos += more;
+  return c;
+}
+
+std::string AnsiToUtf8(const std::string& ansi, CodePage page) {
+  std::string out;
+  for (char b : ansi) AppendUtf8(out, CodePageChar(page, static_cast<unsigned char>(b)));
+  return out;
+}
+
+std::string Utf8ToAnsi(const std::string& utf8, CodePage page) {
+  std::string out;
+  for (size_t pos = 0; pos < utf8.size();) {
+    char32_t c = NextUtf8(utf8, pos);
+    std::optional<unsigned char> b;
+    if (c < 0x10000) b = CodePageByte(page, static_cast<char16_t>(c));
+    out += b ? static_cast<char>(*b) : '?';
+  }
+  return out;
+}
+
+// UTF-16 bytes from offset `from` as UTF-8; a last odd byte is dropped.
+std::string Utf16ToUtf8(const std::string& bytes, size_t from, bool big_endian) {
+  auto unit = [&](size_t i) -> char32_t {
+    auto hi = static_cast<unsigned char>(bytes[i + (big_endian ? 0 : 1)]);
+    auto lo = static_cast<unsigned char>(bytes[i + (big_endian ? 1 : 0)]);
+    return static_cast<char32_t>(hi << 8 | lo);
+  };
+  std::string out;
+  for (size_t i = from; i + 1 < bytes.size(); i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+      char32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low < 0xE000) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    AppendUtf8(out, c);
+  }
+  return out;
+}
+
+std::string Utf8ToUtf16(const std::string& utf8, bool big_endian) {
+  std::string out;
+  auto put = [&](char32_t u) {
+    char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+    out += big_endian ? hi : lo;
+    out += big_endian ? lo : hi;
+  };
+  for (size_t pos = 0; pos < utf8.size();) {
+    char32_t c = NextUtf8(utf8, pos);
+    if (c == kBadByte) c = 0xFFFD;
+    if (c >= 0x10000) {
+      put(0xD800 + ((c - 0x10000) >> 10));
+      put(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      put(c);
+    }
+  }
+  return out;
+}
+
+// The capital of a small letter of code pages 1252 and 1251 (ASCII, Latin-1, the Latin
+// letters of 1252's upper half, Cyrillic); any other character unchanged.
+char32_t FoldCase(char32_t c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
+      (c >= 0x430 && c <= 0x44F)) {
+    return c - 0x20;
+  }
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+  switch (c) {
+    case 0xFF:
+      return 0x178;
+    case 0x153:
+      return 0x152;
+    case 0x161:
+      return 0x160;
+    case 0x17E:
+      return 0x17D;
+    case 0x491:
+      return 0x490;
+    default:
+      return c;
+  }
 }
 
 std::string Trim(const std::string& s) {
@@ -58,8 +197,8 @@ bool HasLineBreakOrNul(const std::string& s) {
   return s.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
 }
 
-// One line of the file, its bytes kept as read so that untouched lines are written back as
-// they were.
+// One line of the file in the document's form, kept as read so that untouched lines are
+// written back as they were.
 struct Line {
   enum Kind { kOther, kSection, kKey };
   std::string text;  // without its line end
@@ -69,9 +208,8 @@ struct Line {
   size_t eq = 0;     // position of "=" in a key line
 };
 
-void Classify(Line& line, bool first_line) {
-  std::string text = line.text;
-  if (first_line && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+void Classify(Line& line) {
+  const std::string& text = line.text;
   line.kind = Line::kOther;
   line.name.clear();
   size_t start = text.find_first_not_of(kBlanks);
@@ -88,14 +226,14 @@ void Classify(Line& line, bool first_line) {
   if (eq == std::string::npos) return;
   line.kind = Line::kKey;
   line.name = Trim(text.substr(0, eq));
-  line.eq = eq + (line.text.size() - text.size());
+  line.eq = eq;
 }
 
 Line MakeLine(std::string text) {
   Line line;
   line.text = std::move(text);
   line.eol = kCrLf;
-  Classify(line, false);
+  Classify(line);
   return line;
 }
 
@@ -103,18 +241,33 @@ Line MakeKeyLine(const std::string& key, const std::string& value) {
   return MakeLine(key + '=' + EncodeValue(value));
 }
 
+// A profile file as lines. Public members take and give ANSI texts; the lines hold the
+// document's own form (see Text forms).
 class Document {
  public:
-  explicit Document(const std::string& bytes) {
+  explicit Document(const std::string& bytes) : page_(AnsiPage()) {
+    std::string text;
+    if (bytes.compare(0, 3, kUtf8Mark) == 0) {
+      encoding_ = Encoding::kUtf8;
+      text = bytes.substr(3);
+    } else if (bytes.compare(0, 2, "\xFF\xFE") == 0) {
+      encoding_ = Encoding::kUtf16Le;
+      text = Utf16ToUtf8(bytes, 2, false);
+    } else if (bytes.compare(0, 2, "\xFE\xFF") == 0) {
+      encoding_ = Encoding::kUtf16Be;
+      text = Utf16ToUtf8(bytes, 2, true);
+    } else {
+      text = bytes;
+    }
     size_t pos = 0;
-    while (pos < bytes.size()) {
-      size_t nl = bytes.find('\n', pos);
+    while (pos < text.size()) {
+      size_t nl = text.find('\n', pos);
       Line line;
       if (nl == std::string::npos) {
-        line.text = bytes.substr(pos);
-        pos = bytes.size();
+        line.text = text.substr(pos);
+        pos = text.size();
       } else {
-        line.text = bytes.substr(pos, nl - pos);
+        line.text = text.substr(pos, nl - pos);
         line.eol = "\n";
         pos = nl + 1;
         if (!line.text.empty() && line.text.back() == '\r') {
@@ -122,54 +275,29 @@ class Document {
           line.eol = kCrLf;
         }
       }
-      Classify(line, lines_.empty());
+      Classify(line);
       lines_.push_back(std::move(line));
     }
   }
 
+  // The file's bytes: its mark and text in its own form.
   std::string Bytes() const {
-    std::string out;
-    for (const Line& line : lines_) out += line.text + line.eol;
-    return out;
+    switch (encoding_) {
+      case Encoding::kAnsi:
+        break;
+      case Encoding::kUtf8:
+        return kUtf8Mark + Text();
+      case Encoding::kUtf16Le:
+        return "\xFF\xFE" + Utf8ToUtf16(Text(), false);
+      case Encoding::kUtf16Be:
+        return "\xFE\xFF" + Utf8ToUtf16(Text(), true);
+    }
+    return Text();
   }
 
   bool Empty() const { return lines_.empty(); }
 
-  // Header lines of the sections named `section`, in file order.
-  std::vector<size_t> Sections(const std::string& section) const {
-    std::vector<size_t> found;
-    std::string name = Trim(section);
-    for (size_t i = 0; i < lines_.size(); ++i) {
-      if (lines_[i].kind == Line::kSection && EqualNoCase(lines_[i].name, name)) found.push_back(i);
-    }
-    return found;
-  }
-
-  // One past the last line of the section whose header is at `header`.
-  size_t SectionEnd(size_t header) const {
-    size_t i = header + 1;
-    while (i < lines_.size() && lines_[i].kind != Line::kSection) ++i;
-    return i;
-  }
-
-  // The first key line named `key` in the sections named `section`, or npos.
-  size_t FindKey(const std::string& section, const std::string& key) const {
-    std::string name = Trim(key);
-    for (size_t header : Sections(section)) {
-      for (size_t i = header + 1, end = SectionEnd(header); i < end; ++i) {
-        if (lines_[i].kind == Line::kKey && EqualNoCase(lines_[i].name, name)) return i;
-      }
-    }
-    return std::string::npos;
-  }
-
-  std::string Value(size_t i) const {
-    std::string value = Trim(lines_[i].text.substr(lines_[i].eq + 1));
-    if (WrappedInQuotes(value)) value = value.substr(1, value.size() - 2);
-    if (value.size() > kMaxProfileValue) value.resize(kMaxProfileValue);
-    return value;
-  }
-
+  // The names of all sections, the first spelling of each.
   std::vector<std::string> SectionNames() const {
     std::vector<std::string> names;
     for (const Line& line : lines_) {
@@ -178,37 +306,49 @@ class Document {
       for (const std::string& n : names) seen = seen || EqualNoCase(n, line.name);
       if (!seen) names.push_back(line.name);
     }
+    for (std::string& n : names) n = Out(n);
     return names;
+  }
+
+  // The value of the first key `key` in the sections named `section`.
+  std::optional<std::string> Value(const std::string& section, const std::string& key) const {
+    size_t at = FindKey(section, key);
+    if (at == std::string::npos) return std::nullopt;
+    return Value(at);
   }
 
   std::vector<ProfileEntry> Entries(const std::string& section) const {
     std::vector<ProfileEntry> entries;
+    std::vector<std::string> names;
     for (size_t header : Sections(section)) {
       for (size_t i = header + 1, end = SectionEnd(header); i < end; ++i) {
         if (lines_[i].kind != Line::kKey) continue;
         bool seen = false;
-        for (const ProfileEntry& e : entries) seen = seen || EqualNoCase(e.key, lines_[i].name);
-        if (!seen) entries.push_back({lines_[i].name, Value(i)});
+        for (const std::string& n : names) seen = seen || EqualNoCase(n, lines_[i].name);
+        if (seen) continue;
+        names.push_back(lines_[i].name);
+        entries.push_back({Out(lines_[i].name), Value(i)});
       }
     }
     return entries;
   }
 
-  // Sets a key; returns whether the text changed.
+  // Sets a key; returns whether its value changed.
   bool SetKey(const std::string& section, const std::string& key, const std::string& value) {
+    std::string text = In(value);
     size_t at = FindKey(section, key);
     if (at != std::string::npos) {
-      Line line = MakeKeyLine(lines_[at].name, value);
+      if (RawValue(at) == text) return false;
+      Line line = MakeKeyLine(lines_[at].name, text);
       line.eol = lines_[at].eol.empty() ? kCrLf : lines_[at].eol;
-      if (line.text == lines_[at].text) return false;
       lines_[at] = std::move(line);
       return true;
     }
     std::vector<size_t> headers = Sections(section);
     if (headers.empty()) {
-      AppendSection(section, {{Trim(key), value}});
+      AppendSection(section, {{key, value}});
     } else {
-      InsertAt(EndOfContent(headers.front()), {MakeKeyLine(Trim(key), value)});
+      InsertAt(EndOfContent(headers.front()), {MakeKeyLine(Trim(In(key)), text)});
     }
     return true;
   }
@@ -229,22 +369,92 @@ class Document {
     return !headers.empty();
   }
 
-  void ReplaceSection(const std::string& section, const std::vector<ProfileEntry>& entries) {
+  // Replaces the keys of the section; returns whether the text changed.
+  bool ReplaceSection(const std::string& section, const std::vector<ProfileEntry>& entries) {
+    std::string before = Text();
     std::vector<size_t> headers = Sections(section);
     if (headers.empty()) {
       AppendSection(section, entries);
-      return;
+      return true;
     }
     for (size_t k = headers.size(); k-- > 1;) EraseRange(headers[k], SectionEnd(headers[k]));
     size_t header = headers.front();
     // Blank lines that end the old body stay, so the next section keeps its separation.
     EraseRange(header + 1, EndOfContent(header));
-    std::vector<Line> added;
-    for (const ProfileEntry& e : entries) added.push_back(MakeKeyLine(Trim(e.key), e.value));
-    InsertAt(header + 1, std::move(added));
+    InsertAt(header + 1, KeyLines(entries));
+    return Text() != before;
   }
 
  private:
+  std::string Text() const {
+    std::string out;
+    for (const Line& line : lines_) out += line.text + line.eol;
+    return out;
+  }
+
+  // An ANSI text in the document's form, and back.
+  std::string In(const std::string& ansi) const {
+    return encoding_ == Encoding::kAnsi ? ansi : AnsiToUtf8(ansi, page_);
+  }
+  std::string Out(const std::string& text) const {
+    return encoding_ == Encoding::kAnsi ? text : Utf8ToAnsi(text, page_);
+  }
+
+  // The character of `s` at `pos` (moving past it).
+  char32_t Next(const std::string& s, size_t& pos) const {
+    if (encoding_ != Encoding::kAnsi) return NextUtf8(s, pos);
+    return CodePageChar(page_, static_cast<unsigned char>(s[pos++]));
+  }
+
+  // Names in the document's form, compared without regard to letter case.
+  bool EqualNoCase(const std::string& a, const std::string& b) const {
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+      if (FoldCase(Next(a, i)) != FoldCase(Next(b, j))) return false;
+    }
+    return i == a.size() && j == b.size();
+  }
+
+  // Header lines of the sections named `section`, in file order.
+  std::vector<size_t> Sections(const std::string& section) const {
+    std::vector<size_t> found;
+    std::string name = Trim(In(section));
+    for (size_t i = 0; i < lines_.size(); ++i) {
+      if (lines_[i].kind == Line::kSection && EqualNoCase(lines_[i].name, name)) found.push_back(i);
+    }
+    return found;
+  }
+
+  // One past the last line of the section whose header is at `header`.
+  size_t SectionEnd(size_t header) const {
+    size_t i = header + 1;
+    while (i < lines_.size() && lines_[i].kind != Line::kSection) ++i;
+    return i;
+  }
+
+  // The first key line named `key` in the sections named `section`, or npos.
+  size_t FindKey(const std::string& section, const std::string& key) const {
+    std::string name = Trim(In(key));
+    for (size_t header : Sections(section)) {
+      for (size_t i = header + 1, end = SectionEnd(header); i < end; ++i) {
+        if (lines_[i].kind == Line::kKey && EqualNoCase(lines_[i].name, name)) return i;
+      }
+    }
+    return std::string::npos;
+  }
+
+  // The value of the key line at `i`: whole in the document's form, and as the callers get it.
+  std::string RawValue(size_t i) const {
+    std::string value = Trim(lines_[i].text.substr(lines_[i].eq + 1));
+    if (WrappedInQuotes(value)) value = value.substr(1, value.size() - 2);
+    return value;
+  }
+  std::string Value(size_t i) const {
+    std::string value = Out(RawValue(i));
+    if (value.size() > kMaxProfileValue) value.resize(kMaxProfileValue);
+    return value;
+  }
+
   // One past the last non-blank line of the section at `header` (new keys go there).
   size_t EndOfContent(size_t header) const {
     size_t end = SectionEnd(header);
@@ -264,14 +474,23 @@ class Document {
                   std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
   }
 
+  std::vector<Line> KeyLines(const std::vector<ProfileEntry>& entries) const {
+    std::vector<Line> lines;
+    for (const ProfileEntry& e : entries)
+      lines.push_back(MakeKeyLine(Trim(In(e.key)), In(e.value)));
+    return lines;
+  }
+
   void AppendSection(const std::string& section, const std::vector<ProfileEntry>& entries) {
     std::vector<Line> added;
     if (!lines_.empty() && !Trim(lines_.back().text).empty()) added.push_back(MakeLine(""));
-    added.push_back(MakeLine('[' + Trim(section) + ']'));
-    for (const ProfileEntry& e : entries) added.push_back(MakeKeyLine(Trim(e.key), e.value));
+    added.push_back(MakeLine('[' + Trim(In(section)) + ']'));
+    for (Line& line : KeyLines(entries)) added.push_back(std::move(line));
     InsertAt(lines_.size(), std::move(added));
   }
 
+  CodePage page_;
+  Encoding encoding_ = Encoding::kAnsi;
   std::vector<Line> lines_;
 };
 
@@ -351,40 +570,74 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
-// Holds the write lock of a profile file's side file for the lifetime of the object.
-class SideLock {
+// Serialises the read-modify-writes of the profile files of one folder for the lifetime of the
+// object, without putting any file of its own into that folder. The lock is an flock on the
+// folder's own descriptor: flock locks belong to the open file description (so two descriptors
+// in one process exclude each other too), need no write access (a folder opens read-only only),
+// and die with a killed writer. Where the file system refuses flock on a read-only descriptor
+// (NFS turns it into a byte-range write lock), a lock file in $XDG_RUNTIME_DIR named after the
+// folder's device and inode takes its place; when neither can be had the write goes on
+// unlocked, still whole through the rename but open to a lost update by a concurrent writer.
+class FolderLock {
  public:
-  SideLock(const SideLock&) = delete;
-  SideLock& operator=(const SideLock&) = delete;
-  explicit SideLock(const std::string& target) {
-    fd_ = ::open((target + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0) {
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  explicit FolderLock(const std::string& folder) {
+    dir_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir_ < 0) {
+      missing_ = errno == ENOENT;  // a path through a regular file stays an error
       error_ = LastDosCode();
       return;
     }
-    struct flock fl {};
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    int rc;
-    while ((rc = fcntl(fd_, F_OFD_SETLKW, &fl)) != 0 && errno == EINTR) {
+    if (Lock(dir_)) return;
+    if (errno != EBADF && errno != ENOLCK && errno != EINVAL && errno != EOPNOTSUPP) {
+      error_ = LastDosCode();
+      return;
     }
-    if (rc != 0) error_ = LastDosCode();
+    struct stat st {};
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!runtime || runtime[0] != '/' || fstat(dir_, &st) != 0) return;
+    std::string name = std::string(runtime) + "/practice-exam-profiles-" +
+                       std::to_string(st.st_dev) + "-" + std::to_string(st.st_ino) + ".lock";
+    side_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (side_ >= 0 && !Lock(side_)) {
+      ::close(side_);
+      side_ = -1;
+    }
   }
-  ~SideLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing the description releases its lock
+  ~FolderLock() {
+    // Closing the last descriptor of a description releases its lock.
+    if (side_ >= 0) ::close(side_);
+    if (dir_ >= 0) ::close(dir_);
   }
+
+  // The folder (or an entry on the way to it) does not exist.
+  bool missing() const { return missing_; }
+  // 0, or the DOS code of the failure to open or lock the folder.
   int error() const { return error_; }
+  // The folder's descriptor, -1 after a failure.
+  int folder() const { return dir_; }
 
  private:
-  int fd_ = -1;
+  static bool Lock(int fd) {
+    int rc;
+    while ((rc = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    return rc == 0;
+  }
+
+  int dir_ = -1;
+  int side_ = -1;
+  bool missing_ = false;
   int error_ = 0;
 };
 
 // Writes `bytes` as the new content of `target` through the temporary file `target`.tmp.
-// `old` is the old file's status, or null when there is none. Returns 0 or a DOS code.
-int ReplaceFile(const std::string& target, const std::string& bytes, const struct stat* old) {
+// `old` is the old file's status, or null when there is none; `folder` is the descriptor of
+// the target's folder. Returns 0 or a DOS code; on failure the temporary file is gone.
+int ReplaceFile(const std::string& target, const std::string& bytes, const struct stat* old,
+                int folder) {
   std::string temp = target + ".tmp";
-  ::unlink(temp.c_str());  // a stale file of a killed writer; we hold the lock
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, old ? 0600 : 0666);
   if (fd < 0) return LastDosCode();
   int rc = 0;
@@ -404,38 +657,41 @@ int ReplaceFile(const std::string& target, const std::string& bytes, const struc
     ::unlink(temp.c_str());
     return rc;
   }
-  std::string folder = FolderOf(target);
-  int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    fsync(dir);  // makes the rename itself durable; best effort
-    ::close(dir);
-  }
+  fsync(folder);  // makes the rename itself durable; best effort
   return 0;
 }
 
 // One locked read-modify-write of a profile file. `change` edits the document and returns
-// whether it changed anything.
+// whether it changed anything; a change that changes nothing writes nothing, and one that
+// adds nothing to a missing file creates neither the file nor its folder.
 bool Modify(const std::string& file, const std::function<bool(Document&)>& change, int* dos_error) {
-  int rc = 0;
   auto fail = [&](int code) {
     if (dos_error) *dos_error = code;
     return false;
   };
   if (dos_error) *dos_error = 0;
   if (file.empty()) return fail(kDosFileNotFound);
-  if (IsBareName(file)) MakeFolders(ProfileDir());
   std::string target = FollowLinks(ResolveCase(ProfilePath(file)));
-  SideLock lock(target);
-  if (lock.error() != 0) return fail(lock.error());
+  std::optional<FolderLock> lock;
+  lock.emplace(FolderOf(target));
+  if (lock->missing()) {
+    Document none("");
+    if (!change(none) || none.Empty()) return true;
+    if (!IsBareName(file)) return fail(lock->error());
+    MakeFolders(ProfileDir());
+    lock.emplace(FolderOf(target));
+  }
+  if (lock->error() != 0) return fail(lock->error());
+  ::unlink((target + ".tmp").c_str());  // a stale one of a killed writer; we hold the lock
   std::string bytes;
   struct stat st {};
-  rc = ReadWholeFile(target, &bytes, &st);
+  int rc = ReadWholeFile(target, &bytes, &st);
   bool exists = rc == 0;
   if (rc != 0 && rc != kDosFileNotFound) return fail(rc);
   Document doc(bytes);
   if (!change(doc)) return true;
   if (!exists && doc.Empty()) return true;
-  rc = ReplaceFile(target, doc.Bytes(), exists ? &st : nullptr);
+  rc = ReplaceFile(target, doc.Bytes(), exists ? &st : nullptr, lock->folder());
   return rc == 0 ? true : fail(rc);
 }
 
@@ -499,9 +755,7 @@ std::string ReadProfileString(const std::string& file, const std::optional<std::
     return JoinNames(names);
   }
   if (!read) return def;
-  Document doc(bytes);
-  size_t at = doc.FindKey(*section, *key);
-  return at == std::string::npos ? def : doc.Value(at);
+  return Document(bytes).Value(*section, *key).value_or(def);
 }
 
 bool WriteProfileString(const std::string& file, const std::optional<std::string>& section,
@@ -542,13 +796,7 @@ bool WriteProfileSection(const std::string& file, const std::string& section,
     return false;
   }
   return Modify(
-      file,
-      [&](Document& doc) {
-        std::string before = doc.Bytes();
-        doc.ReplaceSection(section, entries);
-        return doc.Bytes() != before;
-      },
-      dos_error);
+      file, [&](Document& doc) { return doc.ReplaceSection(section, entries); }, dos_error);
 }
 
 }  // namespace platform

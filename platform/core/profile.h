@@ -2,19 +2,25 @@
 //
 // Format: a line "[name]" starts a section; a line "key=value" inside it is a key. Lines that
 // are blank, start with ";" or fit neither shape are kept but carry no data. Section and key
-// names are trimmed and compare without regard to ASCII letter case; of duplicate sections or
-// keys the first wins. Values are trimmed, and one pair of matching surrounding quotes (" or ')
-// is stripped. CR LF and LF line ends are read; new lines end with CR LF. All texts are the
-// file's bytes (ANSI), never converted.
+// names are trimmed and compare without regard to letter case, for the letters of the ANSI code
+// page too (1252, or 1251 for a Russian user: "\xC9" and "\xE9" are one letter in 1252); of
+// duplicate sections or keys the first wins. Values are trimmed, and one pair of matching
+// surrounding quotes (" or ') is stripped. CR LF and LF line ends are read; new lines end with
+// CR LF. Names and values given and returned are ANSI texts. A file is ANSI bytes, unless it
+// starts with a UTF-8 or UTF-16 (little- or big-endian) byte-order mark: such a file is read in
+// that encoding, its texts converted to the ANSI code page (a character the page lacks becomes
+// "?"), and a write keeps its encoding and mark and leaves the lines it does not change as
+// they were.
 //
 // Every call opens, parses and closes the file: nothing is cached, so another process's write
 // is seen at once. A write reads the file, changes it and replaces it whole: the new text goes
 // to a temporary file of a fixed name beside the real target (through symbolic links), gets the
 // old file's permission bits, is flushed and renamed over the target, so a crash at any point
 // leaves the old file or the new one, never a cut one. Each read-modify-write holds an
-// open-file-description write lock on the side file "<target>.lock" (not on the target itself,
-// whose inode the rename replaces), so two processes writing one file at once lose nothing; a
-// stale temporary file left by a killed writer is removed only while holding that lock.
+// exclusive lock on the target's folder itself (no lock file goes beside the profile), so two
+// processes writing one file at once lose nothing; a stale temporary file left by a killed
+// writer is removed only while holding that lock. A write that changes no value writes
+// nothing, and one that adds nothing to a missing file creates neither the file nor a folder.
 //
 // A file name without a folder lives in the per-user profile folder (ProfileDir); any other
 // name is used as given ("\" counts as a folder separator). Each component of the path is

@@ -6,11 +6,14 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/core/dos_error.h"
+#include "platform/core/language.h"
 #include "platform/core/paths.h"
 #include "tests/support/processes.h"
 #include "tests/support/profile_env.h"
@@ -26,9 +29,13 @@ using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 
-// Each test gets its own profile folder and program path.
+// Each test gets its own profile folder and program path, and an English user (ANSI is code
+// page 1252) unless it sets another language.
 class ProfileTest : public ::testing::Test {
  protected:
+  ProfileTest() { SetTestLanguage("en_US.UTF-8"); }
+  ~ProfileTest() override { ClearTestLanguage(); }
+
   TempDir dir_;
   ProfileEnv profile_env_{dir_ / "config", dir_ / "prog"};
 };
@@ -178,6 +185,151 @@ TEST_F(ProfileTest, ValuesReadBackAsWritten) {
   }
 }
 
+struct CaseFoldCase {
+  const char* language;
+  std::string stored, asked;  // two spellings of a name, in the ANSI code page
+  bool same;
+};
+
+TEST_F(ProfileTest, NamesIgnoreTheCaseOfTheCodePagesLetters) {
+  const CaseFoldCase cases[] = {
+      {"en_US.UTF-8", "R\xE9glages", "R\xC9GLAGES", true},            // Réglages
+      {"en_US.UTF-8", "\xC0\xDE", "\xE0\xFE", true},                  // Àþ
+      {"en_US.UTF-8", "\x8A\x8C\x8E\x9F", "\x9A\x9C\x9E\xFF", true},  // ŠŒŽŸ
+      {"en_US.UTF-8", "\xD7", "\xF7", false},                         // × and ÷ are no letters
+      {"en_US.UTF-8", "\xDF", "\xFF", false},                         // ß and ÿ are two letters
+      {"ru_RU.UTF-8", "\xCF\xF0\xE8\xE2\xE5\xF2", "\xEF\xD0\xC8\xC2\xC5\xD2", true},  // Привет
+      {"ru_RU.UTF-8", "\xD7\xDF", "\xF7\xFF", true},                          // Чя in 1251
+      {"ru_RU.UTF-8", "\xA8\xA1\xA5\x80\x8F", "\xB8\xA2\xB4\x90\x9F", true},  // ЁЎҐЂЏ
+      {"ru_RU.UTF-8", "\xC0", "a", false},  // Cyrillic А is not Latin a
+  };
+  int n = 0;
+  for (const CaseFoldCase& c : cases) {
+    SetTestLanguage(c.language);
+    std::string file = dir_ / ("case" + std::to_string(n++) + ".ini");
+    std::string label = std::string(c.language) + " " + c.stored + "/" + c.asked;
+    WriteFileBytes(file, "[" + c.stored + "]\r\n" + c.stored + "=1\r\n");
+    EXPECT_EQ(ReadProfileString(file, c.asked, c.stored, "d"), c.same ? "1" : "d") << label;
+    EXPECT_EQ(ReadProfileString(file, c.stored, c.asked, "d"), c.same ? "1" : "d") << label;
+    ASSERT_TRUE(WriteProfileString(file, c.asked, c.asked, "2")) << label;
+    if (c.same) {
+      EXPECT_EQ(ReadFileBytes(file), "[" + c.stored + "]\r\n" + c.stored + "=2\r\n") << label;
+    }
+    ASSERT_TRUE(WriteProfileString(file, c.asked, std::nullopt, std::nullopt)) << label;
+    EXPECT_EQ(ReadProfileString(file, std::nullopt, std::nullopt, "d"),
+              c.same ? "" : c.stored + '\0')
+        << label;
+  }
+}
+
+// A text in one of the Unicode forms of a profile file, with its byte-order mark.
+enum class Form { kUtf8, kUtf16Le, kUtf16Be };
+
+std::string Encode(const std::u16string& text, Form form) {
+  std::string out;
+  if (form == Form::kUtf8) {
+    out = "\xEF\xBB\xBF";
+    for (size_t i = 0; i < text.size(); ++i) {
+      char32_t c = text[i];
+      if (c >= 0xD800 && c < 0xDC00) c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+      if (c < 0x80) {
+        out += static_cast<char>(c);
+      } else if (c < 0x800) {
+        out += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+      } else if (c < 0x10000) {
+        out += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+                static_cast<char>(0x80 | (c & 0x3F))};
+      } else {
+        out += {static_cast<char>(0xF0 | c >> 18), static_cast<char>(0x80 | (c >> 12 & 0x3F)),
+                static_cast<char>(0x80 | (c >> 6 & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+      }
+    }
+    return out;
+  }
+  bool big = form == Form::kUtf16Be;
+  out = big ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t u : text) {
+    char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+    out += big ? hi : lo;
+    out += big ? lo : hi;
+  }
+  return out;
+}
+
+const struct {
+  const char* name;
+  Form form;
+} kForms[] = {{"UTF-8", Form::kUtf8}, {"UTF-16 LE", Form::kUtf16Le}, {"UTF-16 BE", Form::kUtf16Be}};
+
+const std::u16string kUnicodeFile =
+    u"; r\u00E9glages \u65E5\u672C\r\n"
+    u"[R\u00E9glages]\r\n"
+    u"Nom = Zo\u00EB\r\n"
+    u"Japanese=\u65E5\u672C \U0001F600\r\n"
+    u"\r\n"
+    u"[Other]\n"
+    u"Cyrillic=\u041F\u0440\u0438\r\n"
+    u"k=v";
+
+TEST_F(ProfileTest, UnicodeFilesReadInTheAnsiCodePage) {
+  for (const auto& f : kForms) {
+    std::string file = dir_ / "u.ini";
+    WriteFileBytes(file, Encode(kUnicodeFile, f.form));
+    SetTestLanguage("en_US.UTF-8");
+    EXPECT_EQ(ReadProfileString(file, "r\xC9GLAGES", "nom", "d"), "Zo\xEB") << f.name;
+    EXPECT_EQ(ReadProfileString(file, "R\xE9glages", "Japanese", "d"), "?? ?") << f.name;
+    EXPECT_EQ(ReadProfileString(file, "Other", "Cyrillic", "d"), "???") << f.name;
+    EXPECT_EQ(ReadProfileString(file, "Other", "k", "d"), "v") << f.name;
+    EXPECT_EQ(ReadProfileString(file, std::nullopt, std::nullopt, "d"),
+              Bytes("R\xE9glages\0Other\0"))
+        << f.name;
+    std::vector<ProfileEntry> entries = ReadProfileSection(file, "R\xE9glages");
+    ASSERT_EQ(entries.size(), 2u) << f.name;
+    EXPECT_EQ(entries[0].key, "Nom");
+    EXPECT_EQ(entries[0].value, "Zo\xEB");
+    SetTestLanguage("ru_RU.UTF-8");
+    EXPECT_EQ(ReadProfileString(file, "other", "CYRILLIC", "d"), "\xCF\xF0\xE8") << f.name;
+    EXPECT_EQ(ReadProfileString(file, std::nullopt, std::nullopt, "d"), Bytes("R?glages\0Other\0"))
+        << f.name;
+  }
+}
+
+TEST_F(ProfileTest, WritesKeepTheUnicodeFormAndMark) {
+  for (const auto& f : kForms) {
+    std::string file = dir_ / "u.ini";
+    WriteFileBytes(file, Encode(kUnicodeFile, f.form));
+    ASSERT_TRUE(WriteProfileString(file, "R\xE9glages", "Nom", "\xC9t\xE9")) << f.name;
+    ASSERT_TRUE(WriteProfileString(file, "OTHER", "Cyrillic", std::nullopt)) << f.name;
+    ASSERT_TRUE(WriteProfileString(file, "Other", "New", "\x80 5")) << f.name;
+    ASSERT_TRUE(WriteProfileSection(file, "L\xFC", {{"a", "\xE4"}})) << f.name;
+    ASSERT_TRUE(WriteProfileString(file, "R\xE9glages", "Japanese", "?? ?")) << f.name;
+    const std::u16string after =
+        u"; r\u00E9glages \u65E5\u672C\r\n"
+        u"[R\u00E9glages]\r\n"
+        u"Nom=\u00C9t\u00E9\r\n"
+        u"Japanese=?? ?\r\n"
+        u"\r\n"
+        u"[Other]\n"
+        u"k=v\r\n"
+        u"New=\u20AC 5\r\n"
+        u"\r\n"
+        u"[L\u00FC]\r\n"
+        u"a=\u00E4\r\n";
+    EXPECT_EQ(ReadFileBytes(file), Encode(after, f.form)) << f.name;
+    EXPECT_EQ(ReadProfileString(file, "R\xE9glages", "Nom", "d"), "\xC9t\xE9") << f.name;
+
+    // Untouched lines keep characters the code page lacks; erasing everything keeps the mark.
+    WriteFileBytes(file, Encode(kUnicodeFile, f.form));
+    ASSERT_TRUE(WriteProfileString(file, "Other", "k", "w")) << f.name;
+    std::u16string changed = kUnicodeFile;
+    changed.back() = u'w';
+    EXPECT_EQ(ReadFileBytes(file), Encode(changed + u"\r\n", f.form)) << f.name;
+    ASSERT_TRUE(WriteProfileString(file, "R\xE9glages", std::nullopt, std::nullopt)) << f.name;
+    ASSERT_TRUE(WriteProfileString(file, "Other", std::nullopt, std::nullopt)) << f.name;
+    EXPECT_EQ(ReadFileBytes(file), Encode(u"; r\u00E9glages \u65E5\u672C\r\n", f.form)) << f.name;
+  }
+}
+
 TEST_F(ProfileTest, UnstorableNamesAndValuesAreRefused) {
   std::string file = dir_ / "bad.ini";
   const std::string before = "[S]\r\nk=v\r\n";
@@ -224,10 +376,61 @@ TEST_F(ProfileTest, BareNamesLiveInTheProfileFolder) {
 }
 
 TEST_F(ProfileTest, ErasingAMissingFileSucceedsQuietly) {
-  std::string file = dir_ / "none.ini";
-  EXPECT_TRUE(WriteProfileString(file, "S", std::nullopt, std::nullopt));
-  EXPECT_TRUE(WriteProfileString(file, "S", "k", std::nullopt));
-  EXPECT_FALSE(Exists(file));
+  // A missing file in an existing folder, in a missing folder, and a bare name whose profile
+  // folder does not exist yet: each erase succeeds and creates nothing at all.
+  ASSERT_EQ(mkdir((dir_ / "empty").c_str(), 0755), 0);
+  for (std::string file :
+       {dir_ / "empty/none.ini", dir_ / "nofolder/sub/none.ini", std::string("none.ini")}) {
+    int code = -1;
+    EXPECT_TRUE(WriteProfileString(file, "S", std::nullopt, std::nullopt, &code)) << file;
+    EXPECT_EQ(code, 0) << file;
+    EXPECT_TRUE(WriteProfileString(file, "S", "k", std::nullopt, &code)) << file;
+    EXPECT_EQ(code, 0) << file;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir_ / "empty"));
+  EXPECT_FALSE(Exists(dir_ / "nofolder"));
+  EXPECT_FALSE(Exists(dir_ / "config"));
+}
+
+// The names in a folder.
+std::set<std::string> Listing(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+TEST_F(ProfileTest, WritesLeaveOnlyTheProfileFile) {
+  ASSERT_EQ(mkdir((dir_ / "f").c_str(), 0755), 0);
+  std::string file = dir_ / "f/p.ini";
+  ASSERT_TRUE(WriteProfileString(file, "S", "k", "1"));
+  ASSERT_TRUE(WriteProfileString(file, "S", "k", "2"));
+  ASSERT_TRUE(WriteProfileString(file, "S", "gone", "x"));
+  ASSERT_TRUE(WriteProfileString(file, "S", "gone", std::nullopt));
+  ASSERT_TRUE(WriteProfileSection(file, "L", {{"a", "1"}}));
+  ASSERT_TRUE(WriteProfileString(file, "L", std::nullopt, std::nullopt));
+  EXPECT_EQ(ReadProfileString(file, "S", "k", "d"), "2");
+  EXPECT_EQ(Listing(dir_ / "f"), std::set<std::string>{"p.ini"});
+  ASSERT_TRUE(WriteProfileString("bare.ini", "S", "k", "v"));
+  EXPECT_EQ(Listing(dir_ / "config/practice-exam"), std::set<std::string>{"bare.ini"});
+}
+
+TEST_F(ProfileTest, AWriteThatChangesNothingWritesNothing) {
+  std::string file = dir_ / "same.ini";
+  const std::string before = "[S]\r\nk = v \r\nq=\" x \"\r\n[L]\r\na=1\r\n";
+  WriteFileBytes(file, before);
+  struct stat old {};
+  ASSERT_EQ(stat(file.c_str(), &old), 0);
+  EXPECT_TRUE(WriteProfileString(file, "s", "K", "v")) << "the same value in another spelling";
+  EXPECT_TRUE(WriteProfileString(file, "S", "q", " x "));
+  EXPECT_TRUE(WriteProfileString(file, "S", "none", std::nullopt));
+  EXPECT_TRUE(WriteProfileString(file, "None", std::nullopt, std::nullopt));
+  EXPECT_TRUE(WriteProfileSection(file, "L", {{"a", "1"}}));
+  struct stat now {};
+  ASSERT_EQ(stat(file.c_str(), &now), 0);
+  EXPECT_EQ(now.st_ino, old.st_ino) << "the file was replaced";
+  EXPECT_EQ(ReadFileBytes(file), before);
 }
 
 TEST_F(ProfileTest, FailedWriteReturnsFalseAndChangesNothing) {
@@ -237,6 +440,8 @@ TEST_F(ProfileTest, FailedWriteReturnsFalseAndChangesNothing) {
   EXPECT_FALSE(WriteProfileString(plain + "/x.ini", "S", "k", "v", &code));
   EXPECT_EQ(code, kDosPathNotFound);
   EXPECT_FALSE(WriteProfileSection(plain + "/x.ini", "S", {{"k", "v"}}));
+  EXPECT_FALSE(WriteProfileString(plain + "/x.ini", "S", std::nullopt, std::nullopt))
+      << "a path through a file is no missing folder";
   EXPECT_FALSE(WriteProfileString(dir_ / "nofolder/x.ini", "S", "k", "v"));
   EXPECT_EQ(ReadFileBytes(plain), "not a folder");
   EXPECT_FALSE(Exists(dir_ / "nofolder"));
@@ -345,8 +550,8 @@ TEST_F(ProfileTest, KilledWriterLeavesOldOrNewFile) {
   EXPECT_FALSE(Exists(file + ".tmp"));
 }
 
-TEST_F(ProfileTest, ConcurrentWritersLoseNothing) {
-  std::string file = dir_ / "shared.ini";
+// Two processes write 200 keys each into `file` at once; every key must arrive.
+void RunTwoWriters(const std::string& file) {
   Pipe ready, go;
   auto writer = [&](char prefix) {
     return [&, prefix] {
@@ -379,6 +584,22 @@ TEST_F(ProfileTest, ConcurrentWritersLoseNothing) {
       EXPECT_EQ(ReadProfileString(file, "Keys", key, "missing"), std::to_string(i)) << key;
     }
   }
+}
+
+TEST_F(ProfileTest, ConcurrentWritersLoseNothing) { RunTwoWriters(dir_ / "shared.ini"); }
+
+TEST_F(ProfileTest, ConcurrentWritersKeepAUnicodeFile) {
+  std::string file = dir_ / "shared.ini";
+  const std::u16string head = u"[Keep]\r\nName=\u65E5\u672C\r\n";
+  WriteFileBytes(file, Encode(head, Form::kUtf16Le));
+  RunTwoWriters(file);
+  // The whole file is UTF-16 with its mark: the head, then the keys in the order they came.
+  std::u16string expected = head + u"\r\n[Keys]\r\n";
+  for (const ProfileEntry& e : ReadProfileSection(file, "Keys")) {
+    for (char c : e.key + "=" + e.value + "\r\n") expected += static_cast<char16_t>(c);
+  }
+  EXPECT_EQ(ReadFileBytes(file), Encode(expected, Form::kUtf16Le));
+  EXPECT_EQ(ReadProfileString(file, "Keep", "Name", "d"), "??");
 }
 
 }  // namespace
