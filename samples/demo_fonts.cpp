@@ -29,8 +29,9 @@ constexpr FaceFile kFaces[] = {
 
 const FaceFile& Load(DemoFace face) {
   RequireGuiApplication("drawing text");
-  static bool loaded = false;
-  if (!loaded) {
+  // Application fonts belong to the application object: load them again for a new one.
+  static const QCoreApplication* loaded_for = nullptr;
+  if (loaded_for != QCoreApplication::instance()) {
     for (const FaceFile& f : kFaces) {
       const QString path = QString::fromUtf8(kFontFolder) + QString::fromUtf8(f.file);
       const int id = QFontDatabase::addApplicationFont(path);
@@ -39,7 +40,7 @@ const FaceFile& Load(DemoFace face) {
                         " (the package fonts-dejavu-core holds it)");
       }
     }
-    loaded = true;
+    loaded_for = QCoreApplication::instance();
   }
   for (const FaceFile& f : kFaces) {
     if (f.face == face) return f;
