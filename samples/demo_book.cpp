@@ -117,6 +117,7 @@ std::string MakeBook(const DemoSource& s) {
   const QFont running = DemoFont(DemoFace::kSans, 10);
   const QFont footer = DemoFont(DemoFace::kSans, 9);
 
+  const QString name = BookText(s.test.name, "the test name (" + LineRef(s.test.line) + ")");
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
@@ -124,15 +125,13 @@ std::string MakeBook(const DemoSource& s) {
     QPdfWriter writer(&buffer);
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait,
                                      QMarginsF(0, 0, 0, 0), QPageLayout::Point));
-    writer.setTitle(BookText(s.test.name, "the test name (" + LineRef(s.test.line) + ")"));
+    writer.setTitle(name);
     writer.setCreator(QStringLiteral("make_demo"));
     BookPainter p(writer);
 
     // Page 1: the title and the contents.
     double y = 92;
-    for (const QString& line :
-         p.Wrap(BookText(s.test.name, "the test name (" + LineRef(s.test.line) + ")"), heading,
-                kTextWidth)) {
+    for (const QString& line : p.Wrap(name, heading, kTextWidth)) {
       p.Text(kMargin, y, line, heading);
       y += 28;
     }
