@@ -1,8 +1,9 @@
-// The demo test generator: reads the readable source of a test (the format is described at the
-// top of samples/demo_test.txt), checks it, and writes the complete test folder: the test
-// definition (ANSI, CR LF), the question table with its memo file (dBASE III, plain 512-byte
-// memos, OEM texts with CR LF line ends) written through our engine, two logos, the exhibit
-// folder and the PDF book.
+// The demo test's source and question table: reads the readable source of a test (the format
+// is described at the top of samples/demo_test.txt), checks it, and makes the test folder's
+// text files: the test definition (ANSI, CR LF), the text exhibits and the question table with
+// its memo file (dBASE III, plain 512-byte memos, OEM texts with CR LF line ends), written
+// through our engine. This part links no Qt; the book, the pictures and the assembly of the
+// folder are in demo_book.h, demo_pictures.h and demo_folder.h.
 //
 // Every text is converted and every limit checked before the first file is written, so a source
 // that fails leaves nothing behind. Failures are reported as DemoError, whose message names the
@@ -124,20 +125,9 @@ std::string ExhibitFolderName(const DemoSource& source);  // EX30125
 std::string MakeTestDefinition(const DemoSource& source);
 // A text exhibit: ANSI bytes with CR LF line ends.
 std::string MakeTextExhibit(const Exhibit& exhibit);
-// A picture exhibit as a 24-bit Windows bitmap.
-std::string MakePicture(const Exhibit& exhibit);
-// Logo n (1 or 2) as an 89 by 81 24-bit Windows bitmap.
-std::string MakeLogo(int n);
-// The book: a PDF file whose page 1 lists the contents and whose later pages hold the topics.
-std::string MakeBook(const DemoSource& source);
 
 // Writes the question table (and its memo file) `path` through the engine. The engine must be
 // started; the caller's halt-on-error setting is kept, and failures throw DemoError.
 void WriteQuestionTable(const std::vector<QuestionRecord>& records, const std::string& path);
-
-// Builds the whole test folder `folder`: everything is made in a fresh folder beside it, which
-// then takes the place of `folder` (so no file of an earlier build survives). An existing
-// `folder` must be empty or hold this test's definition file. Starts the engine.
-void BuildDemoFolder(const DemoSource& source, const std::string& folder);
 
 }  // namespace samples

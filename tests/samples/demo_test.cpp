@@ -4,10 +4,16 @@
 #include <stdio.h>
 #include <sys/wait.h>
 
+#include <QColor>
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,7 +22,7 @@
 #include "engine/memo_device.h"
 #include "engine/utils.h"
 #include "engine/work_area.h"
-#include "samples/demo_maker.h"
+#include "samples/demo_folder.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -71,6 +77,50 @@ BmpInfo ReadBmp(const std::string& bytes) {
     return info;
   }
   return {w, h, bits};
+}
+
+struct RunResult {
+  int status = -1;  // exit status; -1 when the command did not exit normally
+  std::string output;
+};
+// Runs a shell command; its output is stdout and stderr together.
+RunResult RunCommand(const std::string& command) {
+  RunResult result;
+  FILE* out = ::popen((command + " 2>&1").c_str(), "r");
+  if (out == nullptr) return result;
+  char buf[4096];
+  while (size_t n = fread(buf, 1, sizeof(buf), out)) result.output.append(buf, n);
+  const int status = ::pclose(out);
+  if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  return result;
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+// The text with every run of white space made one blank, and none at either end.
+std::string Flat(const std::string& text) {
+  std::istringstream words(text);
+  std::string out, word;
+  while (words >> word) out += (out.empty() ? "" : " ") + word;
+  return out;
+}
+
+// The lines of the text, each made flat.
+std::vector<std::string> FlatLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(Flat(line));
+  return lines;
+}
+
+// Whether some pixel of the rectangle is dark (text drawn in ink).
+bool HasInk(const QImage& image, const QRect& area) {
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      if (qGray(image.pixel(x, y)) < 100) return true;
+    }
+  }
+  return false;
 }
 
 // The demo folder copied into the test's own folder, its table open read-only as the program
@@ -165,16 +215,45 @@ TEST_F(DemoFolderTest, HoldsTheTestWithItsDerivedFilesInTheirCharacterSets) {
   const std::string text = ReadFileBytes(dir_ / (exhibits + "/routing_table.txt"));
   EXPECT_TRUE(OnlyCrLf(text));
   EXPECT_NE(text.find("R1 \x96 Z\xFCrich"), std::string::npos) << "ANSI en dash and u umlaut";
+}
 
-  for (const char* logo : {"Logo1.bmp", "Logo2.bmp"}) {
-    const BmpInfo b = ReadBmp(ReadFileBytes(dir_ / logo));
-    EXPECT_EQ(b.width, 89) << logo;
-    EXPECT_EQ(b.height, 81) << logo;
-    EXPECT_EQ(b.bits, 24) << logo;
+TEST_F(DemoFolderTest, PicturesAreWindowsBitmapsTheProgramReads) {
+  struct Picture {
+    std::string file;
+    QSize size;
+    // Pixels of known colour: the logos' frames and faces, a box's border and fill.
+    std::vector<std::pair<QPoint, QColor>> pixels;
+    std::vector<QRect> ink;  // areas that hold text
+  };
+  const std::vector<Picture> pictures = {
+      {"Logo1.bmp",
+       {89, 81},
+       {{{0, 0}, {196, 206, 222}}, {{88, 40}, {196, 206, 222}}, {{38, 33}, {34, 97, 168}}},
+       {}},
+      {"Logo2.bmp",
+       {89, 81},
+       {{{44, 80}, {196, 206, 222}}, {{44, 40}, {22, 122, 122}}, {{3, 3}, {255, 255, 255}}},
+       {}},
+      {"EX30125/office_network.bmp",
+       {600, 440},
+       {{{5, 5}, {255, 255, 255}}, {{231, 13}, {40, 72, 124}}, {{235, 17}, {222, 235, 250}}},
+       {{250, 20, 100, 24}, {20, 318, 70, 16}, {20, 414, 560, 16}}},
+  };
+  for (const Picture& p : pictures) {
+    SCOPED_TRACE(p.file);
+    // The layout the program's folder holds: BITMAPINFOHEADER, 24 bits, sizes consistent.
+    const BmpInfo b = ReadBmp(ReadFileBytes(dir_ / p.file));
+    EXPECT_EQ(b.bits, 24);
+    EXPECT_EQ(QSize(b.width, b.height), p.size);
+    // The program loads it as a Windows bitmap through Qt's reader.
+    QImage image;
+    ASSERT_TRUE(image.load(QString::fromStdString(dir_ / p.file), "BMP"));
+    EXPECT_EQ(image.size(), p.size);
+    for (const auto& [at, colour] : p.pixels) {
+      EXPECT_EQ(image.pixelColor(at), colour) << at.x() << "," << at.y();
+    }
+    for (const QRect& area : p.ink) EXPECT_TRUE(HasInk(image, area)) << area.x() << "," << area.y();
   }
-  const BmpInfo picture = ReadBmp(ReadFileBytes(dir_ / (exhibits + "/office_network.bmp")));
-  EXPECT_EQ(picture.bits, 24);
-  EXPECT_GT(picture.width, 0);
 }
 
 TEST_F(DemoFolderTest, TableHasTheQuestionFieldsAndPlainMemos) {
@@ -319,34 +398,67 @@ TEST_F(DemoFolderTest, ObjectivesDrillSetAndItemKindsAreAsTheDemoShowsThem) {
 
 TEST_F(DemoFolderTest, BookHasOnePageForEveryTopicAtTheTablesPageNumbers) {
   const samples::DemoSource source = DemoSource();
-  const std::string pdf = ReadFileBytes(dir_ / "NF30125.pdf");
-  ASSERT_EQ(pdf.compare(0, 5, "%PDF-"), 0);
-  ASSERT_GE(pdf.size(), 6u);
-  EXPECT_EQ(pdf.substr(pdf.size() - 6), "%%EOF\n");
+  const std::string pdf = Quoted(dir_ / "NF30125.pdf");
+  const int pages = static_cast<int>(source.topics.size()) + 1;
+  EXPECT_EQ(pages, 12);
 
-  // The cross-reference table points at every object.
-  const size_t startxref = pdf.rfind("startxref\n");
-  ASSERT_NE(startxref, std::string::npos);
-  const size_t xref = std::stoul(pdf.substr(startxref + 10));
-  ASSERT_EQ(pdf.compare(xref, 5, "xref\n"), 0);
-  const size_t objects = std::stoul(pdf.substr(xref + 7)) - 1;
-  const size_t first = pdf.find('\n', xref + 5) + 1 + 20;  // after the free entry
-  for (size_t i = 0; i < objects; ++i) {
-    const size_t offset = std::stoul(pdf.substr(first + 20 * i, 10));
-    EXPECT_EQ(
-        pdf.compare(offset, std::to_string(i + 1).size() + 6, std::to_string(i + 1) + " 0 obj"), 0)
-        << "object " << i + 1;
+  const RunResult info = RunCommand("pdfinfo " + pdf);
+  ASSERT_EQ(info.status, 0) << info.output;
+  const std::vector<std::string> properties = FlatLines(info.output);
+  for (const std::string& line :
+       {"Pages: " + std::to_string(pages), std::string("Page size: 612 x 792 pts (letter)")}) {
+    EXPECT_NE(std::find(properties.begin(), properties.end(), line), properties.end())
+        << line << "\n"
+        << info.output;
   }
 
-  // Page i's contents are the i-th stream; every topic the table cites is on its page.
-  std::vector<std::string> pages;
-  for (size_t at = pdf.find("stream\n"); at != std::string::npos; at = pdf.find("stream\n", at)) {
-    const size_t end = pdf.find("endstream", at);
-    pages.push_back(pdf.substr(at + 7, end - at - 7));
-    at = end + 9;
+  // Every font is embedded: the DejaVu faces the book is written in, no other.
+  const RunResult fonts = RunCommand("pdffonts " + pdf);
+  ASSERT_EQ(fonts.status, 0) << fonts.output;
+  std::set<std::string> names;
+  const std::vector<std::string> rows = FlatLines(fonts.output);
+  for (size_t i = 2; i < rows.size(); ++i) {
+    if (rows[i].empty()) continue;
+    std::istringstream row(rows[i]);
+    std::vector<std::string> columns;
+    for (std::string c; row >> c;) columns.push_back(c);
+    ASSERT_GE(columns.size(), 7u) << rows[i];
+    names.insert(columns[0]);
+    EXPECT_EQ(columns[columns.size() - 5], "yes") << "embedded: " << rows[i];
   }
-  EXPECT_EQ(pages.size(), source.topics.size() + 1);
-  EXPECT_NE(pdf.find("/Count " + std::to_string(pages.size()) + " "), std::string::npos);
+  EXPECT_EQ(names, (std::set<std::string>{"DejaVuSans", "DejaVuSans-Bold"})) << fonts.output;
+
+  std::vector<std::string> text(static_cast<size_t>(pages) + 1);  // by page number
+  for (int page = 1; page <= pages; ++page) {
+    const std::string n = std::to_string(page);
+    const RunResult r = RunCommand("pdftotext -layout -f " + n + " -l " + n + " " + pdf + " -");
+    ASSERT_EQ(r.status, 0) << r.output;
+    text[static_cast<size_t>(page)] = r.output;
+    EXPECT_NE(Flat(r.output).find("Page " + n + " of " + std::to_string(pages)), std::string::npos)
+        << "footer of page " << n;
+  }
+
+  // The contents list every topic with its page; each topic's page holds its chapter, title
+  // and every paragraph of its text.
+  const std::vector<std::string> contents = FlatLines(text[1]);
+  EXPECT_EQ(Flat(text[1]).find(source.test.name + " Reference book Contents"), 0u);
+  for (const samples::Topic& t : source.topics) {
+    SCOPED_TRACE(t.title);
+    EXPECT_NE(std::find(contents.begin(), contents.end(), t.title + " " + std::to_string(t.page)),
+              contents.end());
+    const std::string page = Flat(text[static_cast<size_t>(t.page)]);
+    const auto chapter = std::find_if(source.chapters.begin(), source.chapters.end(),
+                                      [&](const samples::Chapter& c) { return c.id == t.chapter; });
+    EXPECT_EQ(page.find(chapter->title), 0u);
+    EXPECT_NE(page.find(t.title), std::string::npos);
+    for (const std::string& paragraph : t.text) {
+      EXPECT_NE(page.find(Flat(paragraph)), std::string::npos) << paragraph;
+    }
+  }
+
+  // Every topic the table cites is on the page the table gives.
+  std::map<std::string, const samples::Topic*> by_title;
+  for (const samples::Topic& t : source.topics) by_title[Oem(t.title)] = &t;
   Open();
   int cited = 0;
   for (engine::GoTop(); !engine::dEOF(); engine::SKIP(1)) {
@@ -356,8 +468,11 @@ TEST_F(DemoFolderTest, BookHasOnePageForEveryTopicAtTheTablesPageNumbers) {
       const int page = engine::GetI32LE(
           engine::FieldAddress(engine::FieldNo(std::string("TOP") + k + "ACROPG")));
       ASSERT_GE(page, 2);
-      ASSERT_LE(page, static_cast<int>(pages.size()));
-      EXPECT_NE(pages[page - 1].find("(" + title + ")"), std::string::npos) << title;
+      ASSERT_LE(page, pages);
+      ASSERT_TRUE(by_title.count(title)) << title;
+      EXPECT_NE(Flat(text[static_cast<size_t>(page)]).find(by_title[title]->title),
+                std::string::npos)
+          << title;
       ++cited;
     }
   }
@@ -396,6 +511,13 @@ correct: A
 [filler]
 question: End.
 )";
+
+// A paragraph of `words` words.
+std::string LongText(int words) {
+  std::string text = "Long";
+  for (int i = 1; i < words; ++i) text += " word" + std::to_string(i);
+  return text;
+}
 
 std::string SmallSource(std::map<std::string, std::string> changes) {
   std::string s = kSmallSource;
@@ -436,6 +558,13 @@ TEST_F(DemoMakerTest, RefusesWhatTheTestFolderCannotHoldAndLeavesTheOldFolder) {
        {{"Small test", "Small \xE2\x89\xA0 test"}},
        {"test definition", "code page 1252"}},
       {"unknown objective", {{"OBJECTIVE_ID", "two"}}, {"question 1", "no objective has the id"}},
+      {"topic longer than its page",
+       {{"Some text.", LongText(700)}},
+       {"topic t1 (line 17)", "does not fit on one page"}},
+      {"picture label the font cannot draw",
+       {{"[question]",
+         "[exhibit]\nfile: p.bmp\npicture:\n| size 20 20\n| text 0 0 A\xE6\xBC\xA2\n[question]"}},
+       {"exhibit p.bmp (line 22) command 2", "font has no \"\xE6\xBC\xA2\""}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -466,19 +595,12 @@ TEST_F(DemoMakerTest, ReplacesOnlyAnEmptyFolderOrAnEarlierBuild) {
 TEST_F(DemoMakerTest, ProgramExitsWithAnErrorNamingTheQuestionAndTheCharacter) {
   const std::string source = dir_ / "bad.txt";
   WriteFileBytes(source, SmallSource({{"QUESTION_TEXT", "Price in \xE2\x82\xAC?"}}));
-  const std::string command =
-      std::string("'") + PX_MAKE_DEMO + "' '" + source + "' '" + (dir_ / "demo") + "' 2>&1";
-  FILE* out = ::popen(command.c_str(), "r");
-  ASSERT_NE(out, nullptr);
-  std::string text;
-  char buf[256];
-  while (size_t n = fread(buf, 1, sizeof(buf), out)) text.append(buf, n);
-  const int status = ::pclose(out);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1);
-  EXPECT_NE(text.find("question 1"), std::string::npos) << text;
-  EXPECT_NE(text.find("\"\xE2\x82\xAC\" (U+20AC) is not in code page 437"), std::string::npos)
-      << text;
+  const RunResult r =
+      RunCommand(Quoted(PX_MAKE_DEMO) + " " + Quoted(source) + " " + Quoted(dir_ / "demo"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.output.find("question 1"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("\"\xE2\x82\xAC\" (U+20AC) is not in code page 437"), std::string::npos)
+      << r.output;
   EXPECT_FALSE(fs::exists(dir_ / "demo"));
 }
 

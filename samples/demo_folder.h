@@ -1,0 +1,18 @@
+// Assembles the demo test's folder: test definition, question table and memo file, logos,
+// exhibit folder and book.
+#pragma once
+
+#include <string>
+
+#include "samples/demo_maker.h"
+
+namespace samples {
+
+// Builds the whole test folder `folder`: everything is made in a fresh folder beside it, which
+// then takes the place of `folder` (so no file of an earlier build survives). An existing
+// `folder` must be empty or hold this test's definition file. Starts the engine; needs a
+// QGuiApplication (for the book and the pictures). Throws DemoError, leaving `folder` as it
+// was.
+void BuildDemoFolder(const DemoSource& source, const std::string& folder);
+
+}  // namespace samples
