@@ -439,7 +439,13 @@ INSTANTIATE_TEST_SUITE_P(
                       ShareCase{"exam exclusive", 65535, "exam", 0, false, 32,
                                 "read-only against exclusive", "ExclusiveParentRefusesReadOnly"},
                       ShareCase{"exam exclusive", 65535, "exam", 0, true, 32,
-                                "read-only against child", "ExclusiveChildRefusesReadOnly"}),
+                                "read-only against child", "ExclusiveChildRefusesReadOnly"},
+                      ShareCase{"exam", 0x10, "exam", 65535, true, 32,
+                                "read-only exclusive child, shared writer",
+                                "ReadOnlyExclusiveRefusesShared"},
+                      ShareCase{"exam", 0x20, "exam", 65535, false, 32,
+                                "read-only deny-write parent, shared writer",
+                                "ReadOnlyDenyWriteRefusesShared"}),
     [](const ::testing::TestParamInfo<ShareCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
