@@ -377,26 +377,13 @@ int ReopenDbf(bool want_exclusive) {
   TWorkAreaRec* wa = CurrentWorkArea();
   if (wa == nullptr) return platform::kDosInvalidHandle;
   if (wa->Exclusive && !wa->LastReopenExclusive) return platform::kDosAccessDenied;
-  const int mode = want_exclusive ? kModeExclusiveReadWrite : DefaultShareMode;
   TDbfFileRec& t = wa->Dbf;
-  const int old_mode = t.OpenMode;
-  int rc = 0;
-  if ((mode & 7) == (old_mode & 7)) {
-    // Same access: the share lock is converted in place, which keeps the area's locks.
-    rc = t.DataFile.ChangeShareMode(mode);
-  } else {
-    // Other access: the file must be opened anew. It is closed first (our own share lock
-    // would refuse the new open); when the new open fails the old mode is taken again.
-    t.DataFile.Close();
-    rc = t.DataFile.Open(t.FileName, mode);
-    if (rc != 0) {
-      t.DataFile.Open(t.FileName, old_mode);
-      return rc;
-    }
-    wa->LockList.clear();
-    wa->LockCount = 0;
-    wa->LockState = lkNone;
-  }
+  // Only the share mode changes: the access stays the one the table was opened with (a table
+  // opened read-only stays read-only). The share lock is converted in place on the open file,
+  // which keeps the area's locks and never leaves the area without its file.
+  const int share = want_exclusive ? platform::kShareExclusive : DefaultShareMode & 0x70;
+  const int mode = share | (t.OpenMode & 7);
+  const int rc = t.DataFile.ChangeShareMode(mode);
   if (rc != 0) return rc;
   t.OpenMode = static_cast<uint16_t>(mode);
   wa->Exclusive = want_exclusive;
