@@ -370,7 +370,8 @@ void RefreshRecCount() {
   if (wa->Dbf.DataFile.Size(&file_size) != 0) return;
   const uint64_t records =
       file_size > wa->Dbf.HeaderLen ? (file_size - wa->Dbf.HeaderLen) / wa->Dbf.RecLen : 0;
-  wa->Dbf.RecCount = static_cast<int32_t>(std::min<uint64_t>(records, INT32_MAX));
+  wa->Dbf.RecCount =
+      static_cast<int32_t>(std::min<uint64_t>(records, static_cast<uint64_t>(kMaxRecCount)));
 }
 
 int ReopenDbf(bool want_exclusive) {

@@ -250,6 +250,8 @@ TEST_F(DbfFileTest, DamagedFilesFailWithTheirOwnError) {
        "Error reading " + path + " [Use/OpenDbf]"},
       {"count_beyond_signed_range", Dbf3(0x03, one, 0x80000000u), 210,
        "bad.dbf" + not_dbase + " (Record count is out of range) [Use/OpenDbf]"},
+      {"count_without_a_number_past_it", Dbf3(0x03, one, 0x7FFFFFFFu), 210,
+       "bad.dbf" + not_dbase + " (Record count is out of range) [Use/OpenDbf]"},
       {"dbase2_header_short", Dbf2().substr(0, 100), 210,
        path + not_dbase + "(Header is less than 521 bytes) [Use/OpenDBF]"},
       {"dbase2_no_terminator", dbase2_unended, 210,
