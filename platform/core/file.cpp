@@ -34,10 +34,10 @@ short ShareLockType(int mode) {
 
 int ShareResult(int rc) { return rc == kDosLockViolation ? kDosShareViolation : rc; }
 
-// Opens a descriptor for reading and writing on the file that `fd` (opened as `path`) is, to
-// hold the share lock of either type, which a read-only descriptor cannot. Returns the descriptor,
-// or -1 with *rc set: the share error when write access is refused, 2 when the name no longer leads
-// to this file.
+// Opens a second descriptor, for reading and writing, of the file that `fd` (opened as `path`)
+// is, to hold a share lock of either type, which a read-only descriptor cannot. Returns it, or
+// -1 with *rc set: the share error when write access is refused, 2 when the name no longer
+// leads to this file.
 int OpenLockHolder(int fd, const std::string& path, int* rc) {
   const int holder = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
   if (holder < 0) {
@@ -45,8 +45,8 @@ int OpenLockHolder(int fd, const std::string& path, int* rc) {
     if (*rc == kDosAccessDenied) *rc = kDosShareViolation;
     return -1;
   }
-  struct stat ours {
-  }, theirs{};
+  struct stat ours {};
+  struct stat theirs {};
   if (fstat(fd, &ours) != 0 || fstat(holder, &theirs) != 0 || ours.st_dev != theirs.st_dev ||
       ours.st_ino != theirs.st_ino) {
     ::close(holder);

@@ -10,13 +10,14 @@
 // Share modes are emulated on a byte range far above every range the engine locks
 // (kShareLockOffset): the exclusive, deny-write and deny-read modes take it for writing, the
 // deny-none and compatibility modes take it for reading, so a conflicting open fails with DOS
-// code 32. The share lock follows the share mode whatever the access. A read-only descriptor
-// cannot hold a write lock, so for a denying mode on it the File opens a second descriptor of
-// the same file for writing (checked to be the same file) that holds only the share lock;
-// where write access is refused, so is the open (32). Byte-range locks asked for through Lock
-// on a read-only descriptor are read locks: that still keeps writers out and lets other
-// readers in. Locks are advisory on Linux; every access goes through the engine, which takes
-// them.
+// code 32. The share lock follows the share mode whatever the access: a table opened read-only
+// and exclusively keeps every other open out. A read-only descriptor cannot hold a write lock,
+// so for a denying mode on it the File opens a second descriptor of the same file for reading
+// and writing (checked by device and inode to be the same file) that holds only the share lock
+// and is never read or written; where write access is refused, so is the open (32). Byte-range
+// locks asked for through Lock on a read-only descriptor are read locks: that still keeps
+// writers out and lets other readers in. Locks are advisory on Linux; every access goes
+// through the engine, which takes them.
 #pragma once
 
 #include <cstddef>
