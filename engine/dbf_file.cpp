@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <limits>
 #include <string>
 #include <utility>
 
@@ -157,7 +156,7 @@ void OpenDbase3(TDbfFileRec& t) {
   t.FieldCount = static_cast<uint8_t>(fields);
   t.LastUpdate = DateText(h[2], h[3], h[1]);
   uint32_t count = GetU32LE(h + 4);
-  if (count > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) {
+  if (count > static_cast<uint32_t>(kMaxRecCount)) {
     FailOpen(t, 210, OutOfRangeMsg(t, "Record count is out of range"));
     return;
   }
@@ -325,8 +324,8 @@ void OpenDbfFile(TDbfFileRec& t) {
     }
     // A file shorter than its header holds no records.
     uint64_t records = size > t.HeaderLen ? (size - t.HeaderLen) / t.RecLen : 0;
-    t.RecCount = static_cast<int32_t>(
-        std::min<uint64_t>(records, static_cast<uint64_t>(std::numeric_limits<int32_t>::max())));
+    t.RecCount =
+        static_cast<int32_t>(std::min<uint64_t>(records, static_cast<uint64_t>(kMaxRecCount)));
   }
   if (t.RecCount < 1) {
     t.RecNo = 0;
@@ -403,7 +402,7 @@ void PutDbfRecord(TDbfFileRec& t, int32_t n) {
 }
 
 void AppendDbfRecord(TDbfFileRec& t) {
-  if (t.RecCount == std::numeric_limits<int32_t>::max()) {
+  if (t.RecCount >= kMaxRecCount) {
     SetError(212, RangeMsg(t.RecCount, t.FileName, "PutDbfRecord"));
     return;
   }

@@ -60,6 +60,10 @@ struct TDbfFileRec {
   bool DbaseII = false;  // opened in the dBASE II form; WriteDbfHeader writes that form
 };
 
+// The largest record count a table may have: the position after the last record, RecCount + 1,
+// must still be a record number.
+inline constexpr int32_t kMaxRecCount = INT32_MAX - 1;
+
 // Table states.
 inline constexpr uint8_t kDbfClosed = 0;
 inline constexpr uint8_t kDbfClean = 1;

@@ -10,7 +10,9 @@
 // while this program holds the append lock, with the count read again from the file size under
 // it. Without that lock another program may be appending at that moment, and a count or an
 // end-of-file byte written from our view of the file would cut off or overwrite its record;
-// the program that holds the lock writes both when it closes.
+// the program that holds (or gets) the lock writes both when it closes, whenever the header's
+// count differs from the records the file holds, whether or not it changed the table itself.
+// An exclusive open takes the records the file holds when its header counts fewer.
 #include "engine/work_area.h"
 
 #include <algorithm>
@@ -18,6 +20,7 @@
 #include <string>
 #include <utility>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/hooks.h"
 #include "engine/utils.h"
@@ -71,29 +74,56 @@ std::string OnDisk(const std::string& name) {
 
 bool SharedArea(const TWorkAreaRec& wa) { return SharedAccess && !wa.Exclusive; }
 
+// The record count the header on disk holds, in the form the table was opened in; -1 when it
+// cannot be read.
+int64_t HeaderCountOnDisk(const TDbfFileRec& t) {
+  uint8_t h[8] = {};
+  size_t got = 0;
+  if (t.DataFile.ReadAt(0, h, sizeof h, &got) != 0 || got < sizeof h) return -1;
+  return t.DbaseII ? int64_t{GetU16LE(h + 1)} : int64_t{GetU32LE(h + 4)};
+}
+
 // Before the close of a shared area: with the append lock held (taken here when it is free),
-// brings the count up to date from the file size and writes the header and, after appends,
-// the end-of-file byte. Without it writes neither. Either way CloseDbf has nothing left to
-// write. Closing the file releases a lock taken here.
+// brings the count up to date from the file size and writes the header and the end-of-file
+// byte when this program changed the table or the header's count differs from the records the
+// file holds (another program appended and could not write them, or was killed). Without the
+// lock writes neither. Either way CloseDbf has nothing left to write. Closing the file releases
+// a lock taken here.
 void SettleSharedTable(TWorkAreaRec& wa) {
   TDbfFileRec& t = wa.Dbf;
-  if (t.State != kDbfChanged && t.State != kDbfAppended) return;
+  const uint8_t state = t.State;
+  t.State = kDbfClean;
+  if (t.DataFile.IsReadOnly()) return;  // nothing can be written through it
   const bool held =
       wa.LockState == lkAppend || LockRange(false, t.DataFile, int64_t{LockBase} + 1, 1) == 0;
-  if (held) {
-    RefreshRecCount();
-    WriteDbfHeader(t);
-    if (ErrorCode == 0 && t.State == kDbfAppended) {
-      const uint8_t eof = kEofByte;
-      const int rc = t.DataFile.WriteAt(
-          uint64_t{t.HeaderLen} + static_cast<uint64_t>(t.RecCount) * t.RecLen, &eof, 1);
-      ErrorCode = static_cast<uint16_t>(rc);
-    }
-    if (ErrorCode != 0) {
-      SetError(ErrorCode, "File:  " + t.FileName + " [CloseDbf(" + t.FileName + ")]");
-    }
+  if (!held) return;
+  RefreshRecCount();
+  const int64_t on_disk = HeaderCountOnDisk(t);
+  const bool stale = on_disk >= 0 && on_disk != t.RecCount;
+  if (state != kDbfChanged && state != kDbfAppended && !stale) return;
+  WriteDbfHeader(t);
+  if (ErrorCode == 0 && (state == kDbfAppended || stale)) {
+    const uint8_t eof = kEofByte;
+    const int rc = t.DataFile.WriteAt(
+        uint64_t{t.HeaderLen} + static_cast<uint64_t>(t.RecCount) * t.RecLen, &eof, 1);
+    ErrorCode = static_cast<uint16_t>(rc);
   }
-  t.State = kDbfClean;
+  if (ErrorCode != 0) {
+    SetError(ErrorCode, "File:  " + t.FileName + " [CloseDbf(" + t.FileName + ")]");
+  }
+}
+
+// An exclusive open: a file that holds more whole records than its header counts (a shared
+// appender that could not write the count, or was killed) keeps them, so that no append goes
+// over one. The header is then brought up to date at the close, unless the file is read-only.
+void TakeRecordsOfTheFile(TDbfFileRec& t) {
+  uint64_t size = 0;
+  if (t.RecLen == 0 || t.DataFile.Size(&size) != 0 || size <= t.HeaderLen) return;
+  const uint64_t records =
+      std::min<uint64_t>((size - t.HeaderLen) / t.RecLen, static_cast<uint64_t>(kMaxRecCount));
+  if (records <= static_cast<uint64_t>(std::max(t.RecCount, 0))) return;
+  t.RecCount = static_cast<int32_t>(records);
+  if (!t.DataFile.IsReadOnly()) t.State = kDbfAppended;
 }
 
 // Closes every area (internal ones first), then area 1 is current.
@@ -263,6 +293,7 @@ void USE(const std::string& spec, uint8_t* buffer, uint16_t size) {
 
   // A shared table's header count may lag behind records other programs have appended.
   RefreshRecCount();
+  if (wa.Exclusive) TakeRecordsOfTheFile(wa.Dbf);
   if (wa.Dbf.RecCount < 1) {
     std::fill(wa.UserBuf, wa.UserBuf + wa.UserBufSize, uint8_t{0});
     ClearRecord();
@@ -370,33 +401,21 @@ void RefreshRecCount() {
   if (wa->Dbf.DataFile.Size(&file_size) != 0) return;
   const uint64_t records =
       file_size > wa->Dbf.HeaderLen ? (file_size - wa->Dbf.HeaderLen) / wa->Dbf.RecLen : 0;
-  wa->Dbf.RecCount = static_cast<int32_t>(std::min<uint64_t>(records, INT32_MAX));
+  wa->Dbf.RecCount =
+      static_cast<int32_t>(std::min<uint64_t>(records, static_cast<uint64_t>(kMaxRecCount)));
 }
 
 int ReopenDbf(bool want_exclusive) {
   TWorkAreaRec* wa = CurrentWorkArea();
   if (wa == nullptr) return platform::kDosInvalidHandle;
   if (wa->Exclusive && !wa->LastReopenExclusive) return platform::kDosAccessDenied;
-  const int mode = want_exclusive ? kModeExclusiveReadWrite : DefaultShareMode;
   TDbfFileRec& t = wa->Dbf;
-  const int old_mode = t.OpenMode;
-  int rc = 0;
-  if ((mode & 7) == (old_mode & 7)) {
-    // Same access: the share lock is converted in place, which keeps the area's locks.
-    rc = t.DataFile.ChangeShareMode(mode);
-  } else {
-    // Other access: the file must be opened anew. It is closed first (our own share lock
-    // would refuse the new open); when the new open fails the old mode is taken again.
-    t.DataFile.Close();
-    rc = t.DataFile.Open(t.FileName, mode);
-    if (rc != 0) {
-      t.DataFile.Open(t.FileName, old_mode);
-      return rc;
-    }
-    wa->LockList.clear();
-    wa->LockCount = 0;
-    wa->LockState = lkNone;
-  }
+  // Only the share mode changes: the access stays the one the table was opened with (a table
+  // opened read-only stays read-only). The share lock is converted in place on the open file,
+  // which keeps the area's locks and never leaves the area without its file.
+  const int share = want_exclusive ? platform::kShareExclusive : DefaultShareMode & 0x70;
+  const int mode = share | (t.OpenMode & 7);
+  const int rc = t.DataFile.ChangeShareMode(mode);
   if (rc != 0) return rc;
   t.OpenMode = static_cast<uint16_t>(mode);
   wa->Exclusive = want_exclusive;

@@ -16,18 +16,18 @@ namespace engine {
 enum TLockState : uint8_t { lkNone = 0, lkAppend = 1, lkRecords = 2 };
 
 struct TWorkAreaRec {
-  TDbfFileRec Dbf;                 // the open table
-  uint8_t* UserBuf = nullptr;      // native record buffer bound to the area
+  TDbfFileRec Dbf;             // the open table
+  uint8_t* UserBuf = nullptr;  // native record buffer bound to the area
   uint16_t UserBufSize = 0;
-  bool OwnsUserBuf = false;        // UserBuf points into OwnedBuf
+  bool OwnsUserBuf = false;  // UserBuf points into OwnedBuf
   std::vector<uint8_t> OwnedBuf;
-  std::string Alias;               // at most 10 characters, upper case
+  std::string Alias;  // at most 10 characters, upper case
   TLockState LockState = lkNone;
   uint16_t LockCount = 0;
-  std::list<int32_t> LockList;     // locked record numbers, newest first
+  std::list<int32_t> LockList;  // locked record numbers, newest first
   bool Exclusive = false;
   bool LastReopenExclusive = false;
-  std::vector<uint8_t> SwapBuf;    // UserBufSize bytes, used by Replace
+  std::vector<uint8_t> SwapBuf;  // UserBufSize bytes, used by Replace
 };
 
 inline constexpr uint8_t kMaxUserArea = 33;
@@ -47,7 +47,7 @@ extern int32_t LockBase;            // 0x40000000
 extern uint16_t MaxRecLocks;        // 0 = no limit
 extern uint8_t LockRetries;
 extern bool (*LockRetryProc)();
-extern uint16_t PeekCacheSize;      // 0 = no cache
+extern uint16_t PeekCacheSize;  // 0 = no cache
 
 // The current area's record, or nullptr when it holds no table.
 TWorkAreaRec* CurrentWorkArea();
@@ -62,6 +62,9 @@ std::string Alias();
 std::string CurrentDbfName();
 bool CheckArea(const std::string& routine);
 void RefreshRecCount();
+// Changes the current table's share mode to exclusive or to DefaultShareMode's, keeping the
+// access it was opened with and its open file (and so its locks). Returns 0 or the DOS code
+// (5 for an area that USE opened exclusively); on failure the area is as it was.
 int ReopenDbf(bool want_exclusive);
 bool IsExclusive();
 

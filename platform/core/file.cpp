@@ -24,11 +24,37 @@ int SetLock(int fd, short type, uint64_t offset, uint64_t length) {
   return LastDosCode();
 }
 
-// The lock type that holds the share mode of `mode` on the reserved range.
-short ShareLockType(int mode, bool read_only) {
+// The lock type that holds the share mode of `mode` on the reserved range, whatever the access:
+// the modes that deny others anything take it for writing.
+short ShareLockType(int mode) {
   int share = mode & 0x70;
   bool deny = share == kShareExclusive || share == kShareDenyWrite || share == kShareDenyRead;
-  return (deny && !read_only) ? F_WRLCK : F_RDLCK;
+  return deny ? F_WRLCK : F_RDLCK;
+}
+
+int ShareResult(int rc) { return rc == kDosLockViolation ? kDosShareViolation : rc; }
+
+// Opens a second descriptor, for reading and writing, of the file that `fd` (opened as `path`)
+// is, to hold a share lock of either type, which a read-only descriptor cannot. Returns it, or
+// -1 with *rc set: the share error when write access is refused, 2 when the name no longer
+// leads to this file.
+int OpenLockHolder(int fd, const std::string& path, int* rc) {
+  const int holder = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+  if (holder < 0) {
+    *rc = LastDosCode();
+    if (*rc == kDosAccessDenied) *rc = kDosShareViolation;
+    return -1;
+  }
+  struct stat ours {};
+  struct stat theirs {};
+  if (fstat(fd, &ours) != 0 || fstat(holder, &theirs) != 0 || ours.st_dev != theirs.st_dev ||
+      ours.st_ino != theirs.st_ino) {
+    ::close(holder);
+    *rc = kDosFileNotFound;
+    return -1;
+  }
+  *rc = 0;
+  return holder;
 }
 
 }  // namespace
@@ -37,6 +63,7 @@ File::~File() { Close(); }
 
 File::File(File&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
+      share_fd_(std::exchange(other.share_fd_, -1)),
       read_only_(other.read_only_),
       path_(std::move(other.path_)) {}
 
@@ -44,6 +71,7 @@ File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
     fd_ = std::exchange(other.fd_, -1);
+    share_fd_ = std::exchange(other.share_fd_, -1);
     read_only_ = other.read_only_;
     path_ = std::move(other.path_);
   }
@@ -56,12 +84,22 @@ int File::Finish(int fd, const std::string& path, int mode, bool read_only) {
     ::close(fd);
     return kDosAccessDenied;
   }
-  int rc = SetLock(fd, ShareLockType(mode, read_only), kShareLockOffset, 1);
+  const short type = ShareLockType(mode);
+  int share_fd = -1;
+  int rc = 0;
+  if (type == F_WRLCK && read_only) {
+    share_fd = OpenLockHolder(fd, path, &rc);
+    if (share_fd >= 0) rc = SetLock(share_fd, type, kShareLockOffset, 1);
+  } else {
+    rc = SetLock(fd, type, kShareLockOffset, 1);
+  }
   if (rc != 0) {
+    if (share_fd >= 0) ::close(share_fd);
     ::close(fd);
-    return rc == kDosLockViolation ? kDosShareViolation : rc;
+    return ShareResult(rc);
   }
   fd_ = fd;
+  share_fd_ = share_fd;
   read_only_ = read_only;
   path_ = path;
   return 0;
@@ -92,6 +130,8 @@ int File::Create(const std::string& path, int mode) {
 }
 
 int File::Close() {
+  if (share_fd_ >= 0) ::close(share_fd_);
+  share_fd_ = -1;
   if (fd_ < 0) return 0;
   int rc = ::close(fd_) == 0 ? 0 : LastDosCode();
   fd_ = -1;
@@ -169,9 +209,23 @@ int File::Unlock(uint64_t offset, uint64_t length) {
 
 int File::ChangeShareMode(int mode) {
   if (fd_ < 0) return kDosInvalidHandle;
+  const short type = ShareLockType(mode);
+  if (share_fd_ < 0 && type == F_WRLCK && read_only_) {
+    // The share lock moves to a descriptor opened for writing. The holder takes the read lock
+    // beside ours before ours goes, so that the file is never without a share lock.
+    int rc = 0;
+    const int holder = OpenLockHolder(fd_, path_, &rc);
+    if (holder < 0) return rc;
+    rc = SetLock(holder, F_RDLCK, kShareLockOffset, 1);
+    if (rc != 0) {
+      ::close(holder);
+      return ShareResult(rc);
+    }
+    SetLock(fd_, F_UNLCK, kShareLockOffset, 1);
+    share_fd_ = holder;
+  }
   // Converting an OFD lock is atomic: a refused conversion leaves the old lock in place.
-  int rc = SetLock(fd_, ShareLockType(mode, read_only_), kShareLockOffset, 1);
-  return rc == kDosLockViolation ? kDosShareViolation : rc;
+  return ShareResult(SetLock(share_fd_ >= 0 ? share_fd_ : fd_, type, kShareLockOffset, 1));
 }
 
 }  // namespace platform

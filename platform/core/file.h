@@ -8,11 +8,16 @@
 // conflict between two opens in one process, which is what the engine's locking expects.
 //
 // Share modes are emulated on a byte range far above every range the engine locks
-// (kShareLockOffset): an exclusive open takes it for writing, the deny-none and compatibility
-// modes take it for reading, so a conflicting open fails with DOS code 32. A read-only
-// descriptor can take only read locks, so a write lock asked for on it becomes a read lock:
-// that still keeps writers out and lets other readers in. Locks are advisory on Linux; every
-// access goes through the engine, which takes them.
+// (kShareLockOffset): the exclusive, deny-write and deny-read modes take it for writing, the
+// deny-none and compatibility modes take it for reading, so a conflicting open fails with DOS
+// code 32. The share lock follows the share mode whatever the access: a table opened read-only
+// and exclusively keeps every other open out. A read-only descriptor cannot hold a write lock,
+// so for a denying mode on it the File opens a second descriptor of the same file for reading
+// and writing (checked by device and inode to be the same file) that holds only the share lock
+// and is never read or written; where write access is refused, so is the open (32). Byte-range
+// locks asked for through Lock on a read-only descriptor are read locks: that still keeps
+// writers out and lets other readers in. Locks are advisory on Linux; every access goes
+// through the engine, which takes them.
 #pragma once
 
 #include <cstddef>
@@ -43,7 +48,8 @@ class File {
   File& operator=(File&& other) noexcept;
 
   // Opens an existing file in `mode`. Returns 0 or a DOS code (2 missing, 5 denied, 32 share
-  // conflict, ...). The file must not be open already.
+  // conflict or a denying share mode that write access to the file cannot hold, ...). The file
+  // must not be open already.
   int Open(const std::string& path, int mode);
   // Creates `path` (truncating an existing file) for reading and writing, with the share mode
   // bits of `mode`. Returns 0 or a DOS code.
@@ -68,10 +74,12 @@ class File {
   int Lock(uint64_t offset, uint64_t length, bool exclusive = true);
   int Unlock(uint64_t offset, uint64_t length);
 
-  // Changes the share mode of the open file to the share bits of `mode` by re-taking the share
-  // lock on the same descriptor, so its other locks stay. Returns 0, 32 when another open's
-  // share mode conflicts (the old share mode then stays), or another DOS code. The access is
-  // unchanged: on a read-only descriptor every share mode takes the read lock, as at Open.
+  // Changes the share mode of the open file to the share bits of `mode` by converting the share
+  // lock, so the file's other locks stay and the file is never without a share lock. Returns
+  // 0, 32 when another open's share mode conflicts or write access for a denying mode on a
+  // read-only file is refused, 2 when the file's name no longer leads to it (needed for that
+  // case only), or another DOS code; on failure the old share mode stays. The access is
+  // unchanged.
   int ChangeShareMode(int mode);
 
   bool IsOpen() const { return fd_ >= 0; }
@@ -83,6 +91,7 @@ class File {
   int Finish(int fd, const std::string& path, int mode, bool read_only);
 
   int fd_ = -1;
+  int share_fd_ = -1;  // descriptor opened for writing that holds the share lock, or -1
   bool read_only_ = false;
   std::string path_;
 };

@@ -250,6 +250,8 @@ TEST_F(DbfFileTest, DamagedFilesFailWithTheirOwnError) {
        "Error reading " + path + " [Use/OpenDbf]"},
       {"count_beyond_signed_range", Dbf3(0x03, one, 0x80000000u), 210,
        "bad.dbf" + not_dbase + " (Record count is out of range) [Use/OpenDbf]"},
+      {"count_without_a_number_past_it", Dbf3(0x03, one, 0x7FFFFFFFu), 210,
+       "bad.dbf" + not_dbase + " (Record count is out of range) [Use/OpenDbf]"},
       {"dbase2_header_short", Dbf2().substr(0, 100), 210,
        path + not_dbase + "(Header is less than 521 bytes) [Use/OpenDBF]"},
       {"dbase2_no_terminator", dbase2_unended, 210,
@@ -517,6 +519,48 @@ TEST_F(DbfFileTest, DbaseTwoFormReadsAndUpdatesItsOwnHeader) {
   expected.replace(1, 5, U16(3) + "\x03\x07\x7E");
   expected += " klmno 56\x1A";
   EXPECT_EQ(after, expected);
+}
+
+// The header is written back in the form the file was read in: the dBASE II form for every
+// version byte read as dBASE II (low bits 2), the dBASE III form for one that a signature
+// setting made a dBASE III table.
+TEST_F(DbfFileTest, HeaderIsWrittenInTheFormItWasReadIn) {
+  std::string dbase2_0a = Dbf2();
+  dbase2_0a[0] = '\x0A';
+  const std::string dbase3_02 =
+      Dbf3(0x02, {{"NAME", 'C', 5, 0}, {"QTY", 'N', 3, 1}}, 2, " abcde 12 fghij 34");
+  struct Case {
+    const char* what;
+    std::string bytes;
+    uint8_t sig1;
+    bool dbase2;
+    std::string header_after;  // bytes 1-7 after one append and the close
+  };
+  const Case cases[] = {
+      {"version_0A_stays_dbase2", dbase2_0a, 0, true,
+       U16(3) + "\x03\x07\x7E" + dbase2_0a.substr(6, 2)},
+      {"version_02_with_signature_is_dbase3", dbase3_02, 0x02, false,
+       std::string("\x7E\x03\x07", 3) + U32(3)},
+  };
+  const std::string name = dir_ / "form.dbf";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    engine::DbfSignature1 = c.sig1;
+    WriteFileBytes(name, c.bytes);
+    TDbfFileRec t = Open(name);
+    ASSERT_EQ(engine::ErrorCode, 0) << engine::ErrorMsg;
+    EXPECT_EQ(t.DbaseII, c.dbase2);
+    EXPECT_EQ(t.RecCount, 2);
+    engine::GetDbfRecord(t, 2);
+    EXPECT_EQ(RecText(t), " fghij 34");
+    SetRec(t, " klmno 56");
+    engine::AppendDbfRecord(t);
+    engine::CloseDbf(t);
+    ASSERT_EQ(engine::ErrorCode, 0) << engine::ErrorMsg;
+    std::string expected = c.bytes;
+    expected.replace(1, 7, c.header_after);
+    EXPECT_EQ(ReadFileBytes(name), expected + " klmno 56\x1A");
+  }
 }
 
 void FlipCase(uint8_t* data, uint16_t len) {

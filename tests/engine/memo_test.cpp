@@ -2,7 +2,9 @@
 // (with a seeded model run through the text device), foreign files built from the public
 // layout, the memo lock between processes and the failure paths.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -20,6 +22,8 @@
 #include "engine/memo_device.h"
 #include "engine/memo_file.h"
 #include "engine/work_area.h"
+#include "platform/core/file.h"
+#include "platform/core/paths.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/processes.h"
 #include "tests/support/temp_dir.h"
@@ -699,6 +703,109 @@ TEST_F(MemoTest, ReadOnlyMemoReadsAndRefusesWrites) {
   EXPECT_NE(ErrorCode, 0);
   EXPECT_EQ(ref, before);
   EXPECT_EQ(Read(ref), Lines{"question text"});
+}
+
+TEST_F(MemoTest, LowDiskSpaceRefusesTheWrite) {
+  const std::string memo = MakeTable("disk");
+  int32_t ref = 0;
+  ASSERT_EQ(Write(ref, {"kept"}), 0);
+  const std::string before = ReadFileBytes(memo);
+  const Lines text(10, std::string(150, 't'));  // 1521 bytes with the end byte: 1 KB needed
+  struct Case {
+    int64_t free_bytes;
+    bool written;
+  };
+  const Case cases[] = {{0, false}, {1024, false}, {2047, false}, {2048, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.free_bytes);
+    platform::SetTestDiskFreeBytes(c.free_bytes);
+    int32_t target = ref;
+    ErrorCode = 0;
+    if (c.written) {
+      ASSERT_EQ(Write(target, text), 0) << ErrorMsg;
+      EXPECT_EQ(Read(target), text);
+    } else {
+      EXPECT_EQ(Write(target, text), 101);
+      EXPECT_EQ(ErrorCode, 1004);
+      EXPECT_EQ(ErrorMsg, CurrentMemoFile()->MemoName);
+      EXPECT_EQ(target, ref);
+      EXPECT_EQ(ReadFileBytes(memo), before);
+      EXPECT_EQ(Read(ref), Lines{"kept"});
+    }
+  }
+}
+
+// Blocks the memo lock from a second open of the memo file once the text of a moved rewrite
+// is being written (between the two lock phases of the write).
+platform::File g_blocker;
+std::string g_blocked_memo;
+void BlockMemoLock(uint8_t*, uint16_t) {
+  if (g_blocker.IsOpen()) return;
+  ASSERT_EQ(g_blocker.Open(g_blocked_memo, platform::kShareDenyNone | platform::kModeReadWrite), 0);
+  ASSERT_EQ(g_blocker.Lock(10, 1), 0);
+}
+
+TEST_F(MemoTest, MovedRewriteWhoseOldRunCannotBeLockedCountsItAbandoned) {
+  g_blocked_memo = MakeTable("abandon", 139, 64);
+  int32_t ref = 0;
+  ASSERT_EQ(Write(ref, {"short"}), 0);  // block 1
+  ASSERT_EQ(ref, 1);
+  CurrentWorkArea()->Dbf.BeforeWriteProc = &BlockMemoLock;
+  const Lines longer{std::string(100, 'L')};  // 110 bytes: two blocks, at the end
+  EXPECT_EQ(Write(ref, longer), 0) << ErrorMsg;
+  CurrentWorkArea()->Dbf.BeforeWriteProc = nullptr;
+  ASSERT_TRUE(g_blocker.IsOpen());
+  g_blocker.Close();
+  EXPECT_EQ(ref, 2);
+  EXPECT_EQ(Read(ref), longer);
+  const std::string file = ReadFileBytes(g_blocked_memo);
+  EXPECT_TRUE(FreeList(file, 64).empty());  // block 1 was not linked without the lock
+  EXPECT_EQ(U32At(file, 0), 4u);
+  EXPECT_EQ(U32At(file, 32), 1u);  // but counted as abandoned
+}
+
+// Lets the text write of a rewrite fail: the file-size limit is set, once the new run is
+// taken, to end just after the run's block header.
+rlim_t g_size_limit = 0;
+rlimit g_saved_limit{};
+void LimitFileSize(uint8_t*, uint16_t) {
+  if (g_saved_limit.rlim_max != 0) return;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &g_saved_limit), 0);
+  rlimit limit = g_saved_limit;
+  limit.rlim_cur = g_size_limit;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+}
+
+TEST_F(MemoTest, FailedTextWriteGivesTheNewRunBack) {
+  const std::string memo = MakeTable("giveback", 139, 64);
+  int32_t ref = 0;
+  ASSERT_EQ(Write(ref, {"short"}), 0);  // block 1; the file is 2 blocks
+  const uint64_t place = ReadFileBytes(memo).size() / 64;
+  ASSERT_EQ(place, 2u);
+  g_size_limit = place * 64 + 8;
+  g_saved_limit = {};
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  CurrentWorkArea()->Dbf.BeforeWriteProc = &LimitFileSize;
+  const Lines longer{std::string(100, 'L')};
+  const int rc = Write(ref, longer);
+  CurrentWorkArea()->Dbf.BeforeWriteProc = nullptr;
+  const uint16_t code = ErrorCode;
+  ASSERT_NE(g_saved_limit.rlim_max, 0u);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &g_saved_limit), 0);
+  std::signal(SIGXFSZ, old_handler);
+
+  EXPECT_EQ(rc, 101);
+  EXPECT_EQ(code, 29);
+  EXPECT_EQ(ref, 1);
+  EXPECT_EQ(Read(ref), Lines{"short"});
+  EXPECT_EQ(FreeList(ReadFileBytes(memo), 64),
+            (std::vector<std::pair<uint32_t, uint32_t>>{{2, 2}}));
+  // The next memo that needs two blocks takes the run given back.
+  int32_t other = 0;
+  ASSERT_EQ(Write(other, longer), 0) << ErrorMsg;
+  EXPECT_EQ(other, 2);
+  EXPECT_EQ(Read(other), longer);
+  EXPECT_EQ(Read(ref), Lines{"short"});
 }
 
 // The table's record hooks see every memo block too, so a transforming pair round-trips.

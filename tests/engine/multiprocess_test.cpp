@@ -6,6 +6,7 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -20,12 +21,14 @@
 #include "engine/work_area.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/processes.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 using namespace engine;
 
 using testing_support::ChildProcesses;
+using testing_support::ReadFileBytes;
 
 // A pipe that carries 32-bit values.
 class Pipe : public testing_support::Pipe {
@@ -318,6 +321,101 @@ TEST_F(MultiProcessTest, AppendsBeforeAKillSurviveIt) {
   for (int32_t n = 1; n <= acked; ++n) {
     GO(n);
     ASSERT_EQ(NumSlot(2), n);
+  }
+  CloseArea();
+}
+
+// The header count and the end-of-file bytes of shared.dbf (header 97 bytes, records 15).
+void ExpectSettledFile(const std::string& path, uint32_t count) {
+  const std::string bytes = ReadFileBytes(path);
+  EXPECT_EQ(GetU32LE(bytes.data() + 4), count);
+  ASSERT_EQ(bytes.size(), 97u + count * 15 + 1);
+  const std::string records = bytes.substr(97);
+  EXPECT_EQ(std::count(records.begin(), records.end(), '\x1A'), 1);
+  EXPECT_EQ(bytes.back(), '\x1A');
+}
+
+// A program that appended while another held nothing cannot write the count when it closes
+// (the other has the append lock by then); the other writes it at its close, though it changed
+// nothing itself.
+TEST_F(MultiProcessTest, CloseUnderTheAppendLockWritesTheCountOfAnotherProgramsAppend) {
+  const std::string path = MakeTable(2);
+  ChildProcesses kids;
+  Pipe to_child, to_parent;
+  const pid_t child = kids.Start(InFreshEngine([&] {
+    to_child.CloseWrite();
+    to_parent.CloseRead();
+    USE(path, nullptr, 0);
+    if (ErrorCode != 0) return 10;
+    int32_t step = 0;
+    if (!to_child.Get(&step)) return 11;  // the parent has appended and unlocked
+    to_parent.Put(ALock() ? 1 : 0);
+    if (!to_child.Get(&step)) return 12;  // the parent has closed
+    Unlock();
+    CloseArea();
+    return ErrorCode == 0 ? 0 : 13;
+  }));
+  to_child.CloseRead();
+  to_parent.CloseWrite();
+  USE(path, nullptr, 0);
+  ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+  ASSERT_TRUE(ALock());
+  ClearRecord();
+  PutI32LE(FieldAddress(1), 3);
+  Append();
+  ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+  Unlock();
+  to_child.Put(1);
+  ASSERT_EQ(to_parent.Get(), 1);
+  CloseArea();
+  EXPECT_EQ(ErrorCode, 0) << ErrorMsg;
+  to_child.Put(2);
+  EXPECT_EQ(kids.Wait(child), 0);
+  ExpectSettledFile(path, 3);
+}
+
+// The records of a shared appender that was killed before it could write the count are kept by
+// an exclusive open, which appends after them.
+TEST_F(MultiProcessTest, ExclusiveOpenAfterAKilledAppenderKeepsItsRecords) {
+  const std::string path = MakeTable(2);
+  ChildProcesses kids;
+  Pipe acks, hold;
+  const pid_t child = kids.Start(InFreshEngine([&] {
+    acks.CloseRead();
+    hold.CloseWrite();
+    USE(path, nullptr, 0);
+    if (ErrorCode != 0 || !ALock()) return 10;
+    for (int32_t tag = 3; tag <= 5; ++tag) {
+      ClearRecord();
+      PutI32LE(FieldAddress(1), tag);
+      Append();
+      if (ErrorCode != 0) return 11;
+    }
+    acks.Put(RecCount());
+    hold.WaitClosed();  // killed before it gets past here
+    return 12;
+  }));
+  acks.CloseWrite();
+  hold.CloseRead();
+  ASSERT_EQ(acks.Get(), 5);
+  kids.Kill(child);
+  EXPECT_EQ(kids.Wait(child), -1);
+
+  USE(path + " exclusive", nullptr, 0);
+  ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+  EXPECT_EQ(RecCount(), 5);
+  ClearRecord();
+  PutI32LE(FieldAddress(1), 6);
+  Append();
+  ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+  CloseArea();
+  ExpectSettledFile(path, 6);
+
+  USE(path, nullptr, 0);
+  ASSERT_EQ(RecCount(), 6);
+  for (int32_t n = 1; n <= 6; ++n) {
+    GO(n);
+    EXPECT_EQ(NumSlot(1), n);
   }
   CloseArea();
 }

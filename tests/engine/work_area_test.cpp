@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <iterator>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "engine/engine.h"
 #include "engine/error.h"
 #include "engine/hooks.h"
+#include "engine/index_driver.h"
 #include "engine/utils.h"
 #include "platform/core/file.h"
 #include "platform/core/halt.h"
@@ -318,7 +320,7 @@ TEST_F(WorkAreaTest, ReopenChangesTheShareModeInPlace) {
   EXPECT_TRUE(engine::IsExclusive());
 }
 
-TEST_F(WorkAreaTest, FailedReopenWithOtherAccessKeepsTheOldFile) {
+TEST_F(WorkAreaTest, ReopenKeepsTheAccessTheTableWasOpenedWith) {
   const std::string path = dir_ / "exam.dbf";
   engine::OpenModeOverride = 0;
   USE(dir_.path() + "exam", nullptr, 0);
@@ -326,11 +328,44 @@ TEST_F(WorkAreaTest, FailedReopenWithOtherAccessKeepsTheOldFile) {
   platform::File other;
   ASSERT_EQ(other.Open(path, 0x40), 0);
   EXPECT_EQ(engine::ReopenDbf(true), 32);
-  EXPECT_TRUE(CurrentWorkArea()->Dbf.DataFile.IsOpen());
   EXPECT_EQ(engine::Peek(1, 2), "beta ");
   other.Close();
-  EXPECT_EQ(engine::ReopenDbf(true), 0);
-  EXPECT_FALSE(CurrentWorkArea()->Dbf.DataFile.IsReadOnly());
+
+  // Exclusive while read-only: nobody else opens the file, and it stays read-only.
+  ASSERT_EQ(engine::ReopenDbf(true), 0);
+  EXPECT_TRUE(engine::IsExclusive());
+  EXPECT_EQ(other.Open(path, 0x40), 32);
+  ASSERT_EQ(engine::ReopenDbf(false), 0);
+  EXPECT_FALSE(engine::IsExclusive());
+  EXPECT_TRUE(CurrentWorkArea()->Dbf.DataFile.IsReadOnly());
+  ASSERT_EQ(other.Open(path, 0x42), 0);
+  other.Close();
+
+  // An index build reopens the table exclusively and shared again; writes still fail.
+  engine::Index_On("NAME", dir_ / "byname");
+  ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+  EXPECT_TRUE(CurrentWorkArea()->Dbf.DataFile.IsReadOnly());
+  engine::GO(1);
+  ASSERT_TRUE(engine::RLock());
+  uint8_t* name = engine::FieldAddress(1);
+  std::fill(name + 1, name + 1 + name[0], uint8_t{'z'});
+  engine::Replace();
+  EXPECT_EQ(ErrorCode, 5);
+  EXPECT_EQ(engine::Peek(1, 1), "alpha");
+  engine::CloseArea();
+
+  // A reopen that cannot be had leaves the area on its open file.
+  USE(dir_.path() + "exam", nullptr, 0);
+  ASSERT_EQ(ErrorCode, 0);
+  ASSERT_EQ(std::rename(path.c_str(), (dir_ / "gone.dbf").c_str()), 0);
+  EXPECT_EQ(engine::ReopenDbf(true), 2);
+  EXPECT_FALSE(engine::IsExclusive());
+  EXPECT_TRUE(CurrentWorkArea()->Dbf.DataFile.IsOpen());
+  EXPECT_EQ(engine::Peek(1, 2), "beta ");
+  engine::GO(2);
+  EXPECT_EQ(ErrorCode, 0) << ErrorMsg;
+  engine::CloseArea();
+  EXPECT_EQ(ErrorCode, 0) << ErrorMsg;
 }
 
 TEST_F(WorkAreaTest, ServiceHooksAndExitProcedure) {
@@ -439,7 +474,13 @@ INSTANTIATE_TEST_SUITE_P(
                       ShareCase{"exam exclusive", 65535, "exam", 0, false, 32,
                                 "read-only against exclusive", "ExclusiveParentRefusesReadOnly"},
                       ShareCase{"exam exclusive", 65535, "exam", 0, true, 32,
-                                "read-only against child", "ExclusiveChildRefusesReadOnly"}),
+                                "read-only against child", "ExclusiveChildRefusesReadOnly"},
+                      ShareCase{"exam", 0x10, "exam", 65535, true, 32,
+                                "read-only exclusive child, shared writer",
+                                "ReadOnlyExclusiveRefusesShared"},
+                      ShareCase{"exam", 0x20, "exam", 65535, false, 32,
+                                "read-only deny-write parent, shared writer",
+                                "ReadOnlyDenyWriteRefusesShared"}),
     [](const ::testing::TestParamInfo<ShareCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include "platform/core/dos_error.h"
+#include "tests/support/processes.h"
 #include "tests/support/temp_dir.h"
 
 namespace platform {
@@ -68,15 +73,15 @@ TEST_P(ShareModeTest, SecondOpenInSameProcess) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, ShareModeTest,
-    ::testing::Values(
-        ShareCase{"CompatWithCompat", kModeReadWrite, kModeReadWrite, 0},
-        ShareCase{"DenyNoneWithCompat", kModeReadWrite | kShareDenyNone, kModeRead, 0},
-        ShareCase{"ExclusiveBlocksCompat", kModeReadWrite | kShareExclusive, kModeRead,
-                  kDosShareViolation},
-        ShareCase{"CompatBlocksExclusive", kModeRead, kModeReadWrite | kShareExclusive,
-                  kDosShareViolation},
-        ShareCase{"ExclusiveBlocksExclusive", kModeReadWrite | kShareExclusive,
-                  kModeReadWrite | kShareExclusive, kDosShareViolation}),
+    ::testing::Values(ShareCase{"CompatWithCompat", kModeReadWrite, kModeReadWrite, 0},
+                      ShareCase{"DenyNoneWithCompat", kModeReadWrite | kShareDenyNone, kModeRead,
+                                0},
+                      ShareCase{"ExclusiveBlocksCompat", kModeReadWrite | kShareExclusive,
+                                kModeRead, kDosShareViolation},
+                      ShareCase{"CompatBlocksExclusive", kModeRead,
+                                kModeReadWrite | kShareExclusive, kDosShareViolation},
+                      ShareCase{"ExclusiveBlocksExclusive", kModeReadWrite | kShareExclusive,
+                                kModeReadWrite | kShareExclusive, kDosShareViolation}),
     [](const ::testing::TestParamInfo<ShareCase>& info) { return info.param.name; });
 
 TEST(FileTest, ShareLockGoesWithClose) {
@@ -111,8 +116,109 @@ TEST(FileTest, ReadOnlyDescriptorTakesReadLocks) {
   ASSERT_EQ(r2.Open(dir / "t.dbf", kModeRead), 0);
   ASSERT_EQ(w.Open(dir / "t.dbf", kModeReadWrite), 0);
   ASSERT_EQ(r1.Lock(5, 10), 0);
-  EXPECT_EQ(r2.Lock(5, 10), 0);                  // readers share
+  EXPECT_EQ(r2.Lock(5, 10), 0);                 // readers share
   EXPECT_EQ(w.Lock(5, 10), kDosLockViolation);  // writers are kept out
+}
+
+// Share modes against each other between two processes: a child opens the file and holds it,
+// the parent tries each opener in turn. A mode that denies others anything keeps every other
+// open out, whatever the access either side asks for.
+TEST(FileTest, ShareModesAcrossTwoProcesses) {
+  constexpr int R = kModeRead;
+  constexpr int RW = kModeReadWrite;
+  constexpr int kShare = kDosShareViolation;
+  struct Opener {
+    const char* name;
+    int mode;
+  };
+  const Opener openers[] = {{"read deny-none", R | kShareDenyNone},
+                            {"read/write deny-none", RW | kShareDenyNone},
+                            {"read deny-write", R | kShareDenyWrite},
+                            {"read/write exclusive", RW | kShareExclusive}};
+  struct Holder {
+    const char* name;
+    int mode;
+    std::vector<int> expected;  // one result per opener
+  };
+  const std::vector<Holder> holders = {
+      {"read compat", R | kShareCompat, {0, 0, kShare, kShare}},
+      {"read deny-none", R | kShareDenyNone, {0, 0, kShare, kShare}},
+      {"read deny-write", R | kShareDenyWrite, {kShare, kShare, kShare, kShare}},
+      {"read deny-read", R | kShareDenyRead, {kShare, kShare, kShare, kShare}},
+      {"read exclusive", R | kShareExclusive, {kShare, kShare, kShare, kShare}},
+      {"read/write compat", RW | kShareCompat, {0, 0, kShare, kShare}},
+      {"read/write deny-none", RW | kShareDenyNone, {0, 0, kShare, kShare}},
+      {"read/write deny-write", RW | kShareDenyWrite, {kShare, kShare, kShare, kShare}},
+      {"read/write exclusive", RW | kShareExclusive, {kShare, kShare, kShare, kShare}},
+  };
+  TempDir dir;
+  const std::string path = dir / "t.dbf";
+  WriteFileBytes(path, "data");
+  for (const Holder& h : holders) {
+    SCOPED_TRACE(h.name);
+    testing_support::Pipe to_child, to_parent;
+    testing_support::ChildProcesses kids;
+    const pid_t pid = kids.Start([&] {
+      to_child.CloseWrite();
+      to_parent.CloseRead();
+      File held;
+      const int rc = held.Open(path, h.mode);
+      if (!to_parent.Put(static_cast<char>(rc))) return 2;
+      to_child.WaitClosed();  // hold the file until the parent is done
+      return 0;
+    });
+    ASSERT_GT(pid, 0);
+    to_child.CloseRead();
+    to_parent.CloseWrite();
+    ASSERT_EQ(to_parent.Get(), 0) << "the holder's own open";
+    for (size_t i = 0; i < std::size(openers); ++i) {
+      File f;
+      EXPECT_EQ(f.Open(path, openers[i].mode), h.expected[i]) << openers[i].name;
+    }
+    to_child.CloseWrite();
+    EXPECT_EQ(kids.Wait(pid), 0);
+  }
+}
+
+TEST(FileTest, ShareModeChangesOnAReadOnlyFile) {
+  TempDir dir;
+  const std::string path = dir / "t.dbf";
+  WriteFileBytes(path, "data");
+  File ro, other;
+  ASSERT_EQ(ro.Open(path, kModeRead | kShareDenyNone), 0);
+  ASSERT_EQ(other.Open(path, kModeRead | kShareDenyNone), 0);
+  EXPECT_EQ(ro.ChangeShareMode(kShareExclusive), kDosShareViolation);  // another reader is in
+  other.Close();
+
+  ASSERT_EQ(ro.ChangeShareMode(kShareExclusive), 0);
+  EXPECT_EQ(other.Open(path, kModeReadWrite | kShareDenyNone), kDosShareViolation);
+  EXPECT_EQ(other.Open(path, kModeRead | kShareDenyNone), kDosShareViolation);
+  EXPECT_TRUE(ro.IsReadOnly());
+  EXPECT_EQ(ro.WriteAt(0, "z", 1), kDosAccessDenied);
+  char buf[4] = {};
+  size_t got = 0;
+  ASSERT_EQ(ro.ReadAt(0, buf, 4, &got), 0);
+  EXPECT_EQ(std::string(buf, got), "data");
+
+  ASSERT_EQ(ro.ChangeShareMode(kShareDenyNone), 0);
+  ASSERT_EQ(other.Open(path, kModeReadWrite | kShareDenyNone), 0);
+  other.Close();
+
+  // A renamed file keeps the descriptor that holds its share lock.
+  ASSERT_EQ(std::rename(path.c_str(), (dir / "moved.dbf").c_str()), 0);
+  ASSERT_EQ(ro.ChangeShareMode(kShareExclusive), 0);
+  EXPECT_EQ(other.Open(dir / "moved.dbf", kModeRead | kShareDenyNone), kDosShareViolation);
+  EXPECT_EQ(ro.Close(), 0);
+
+  // Without one, once the name leads elsewhere a denying mode cannot be had; the old one stays.
+  ASSERT_EQ(ro.Open(dir / "moved.dbf", kModeRead | kShareDenyNone), 0);
+  ASSERT_EQ(std::rename((dir / "moved.dbf").c_str(), (dir / "again.dbf").c_str()), 0);
+  WriteFileBytes(dir / "moved.dbf", "another file");
+  EXPECT_EQ(ro.ChangeShareMode(kShareExclusive), kDosFileNotFound);
+  ASSERT_EQ(other.Open(dir / "again.dbf", kModeReadWrite | kShareDenyNone), 0);
+  EXPECT_EQ(other.Close(), 0);
+  EXPECT_EQ(ro.Close(), 0);
+  EXPECT_EQ(other.Open(dir / "again.dbf", kModeReadWrite | kShareExclusive), 0);
 }
 
 }  // namespace
