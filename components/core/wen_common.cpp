@@ -225,9 +225,7 @@ namespace {
 int g_init_count = 0;
 int g_exit_proc = -1;
 
-platform::CodePage AnsiPage() {
-  return engine::RussianCodePages() ? platform::CodePage::k1251 : platform::CodePage::k1252;
-}
+platform::CodePage AnsiPage() { return platform::AnsiCodePage(); }
 
 bool IsUtf8Codeset(std::string_view codeset) {
   std::string c;

@@ -1,5 +1,6 @@
-// Data-bound controls under the user's locale: numbers typed, posted and read back under every
-// decimal and thousands separator, and a screenshot of a number edit with the decimal comma.
+// Data-bound and INI-bound controls under the user's locale: numbers typed, posted and read
+// back under every decimal and thousands separator, a screenshot of a number edit with the
+// decimal comma, and Cyrillic text for a Russian user (OEM 866 tables, ANSI 1251 profiles).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -13,11 +14,14 @@
 #include "components/core/wen_common.h"
 #include "components/core/wen_dataset.h"
 #include "components/core/wen_dbf.h"
+#include "components/gui/vexa_controls.h"
 #include "components/gui/wen_edit.h"
 #include "engine/engine.h"
 #include "engine/error.h"
 #include "engine/work_area.h"
+#include "platform/core/code_pages.h"
 #include "platform/core/halt.h"
+#include "platform/core/language.h"
 #include "platform/core/locale_settings.h"
 #include "platform/gui/test_services.h"
 #include "platform/gui/text.h"
@@ -37,6 +41,7 @@ class LocaleTextTest : public ::testing::Test {
     table_.reset();
     platform::SetMessageHook(nullptr);
     ResetClassLayer();
+    platform::ClearTestLanguage();
     engine::ResetEngine();
     platform::ResetLocaleSettings();
   }
@@ -233,6 +238,58 @@ TEST_F(LocaleTextTest, ABoundNumberEditWithTheDecimalCommaIsSaved) {
   ASSERT_TRUE(DataSet()->Post());
   OpenTable();
   EXPECT_EQ(DataSet()->FieldByName("price")->GetText(), "1234,57");
+}
+
+// A Russian user: the table's OEM text is code page 866 and the profile's ANSI text 1251, and
+// both show as Cyrillic; Cyrillic typed into a bound edit is stored as 866 bytes.
+TEST_F(LocaleTextTest, ARussianUserSeesAndTypesCyrillic) {
+  platform::SetTestLanguage("ru_RU.UTF-8");
+  StartLayers();
+  ASSERT_TRUE(platform::RussianCodePages());
+  const QString privet = QString::fromUtf8("Привет");
+  MakeTable();
+  {
+    // The name as the table holds it: "Привет" in code page 866.
+    engine::Select(0);
+    engine::USE(Path() + " EXCLUSIVE", nullptr, 0);
+    ASSERT_EQ(engine::ErrorCode, 0) << engine::ErrorMsg;
+    engine::GoTop();
+    uint8_t* name = engine::FieldAddress(1);
+    const std::string oem = "\x8F\xE0\xA8\xA2\xA5\xE2";
+    name[0] = static_cast<uint8_t>(oem.size());
+    std::copy(oem.begin(), oem.end(), name + 1);
+    engine::Replace();
+    engine::USE("", nullptr, 0);
+    ASSERT_EQ(engine::ErrorCode, 0) << engine::ErrorMsg;
+  }
+  OpenTable();
+  TWenEdit* edit = BoundEdit("name", {10, 10, 160, 24});
+  EXPECT_EQ(edit->text(), privet);
+
+  testing_support::WriteFileBytes(dir_ / "exam.ini",
+                                  "[Info]\r\nTitle=\xCF\xF0\xE8\xE2\xE5\xF2\r\n");
+  TVexaSource source;
+  source.SetFileName(dir_ / "exam.ini");
+  TVexaLabel label(window_.get());
+  label.SetINISource(&source);
+  label.SetINISection("Info");
+  label.SetINIItem("Title");
+  label.ReadINI();
+  EXPECT_EQ(label.Caption(), privet);
+
+  ShowWindow();
+  Focus(edit);
+  edit->selectAll();
+  Type(edit, QString::fromUtf8("Мир"));
+  EXPECT_EQ(edit->text(), QString::fromUtf8("Мир"));
+  ASSERT_TRUE(DataSet()->Post());
+  table_.reset();
+  const std::string bytes = testing_support::ReadFileBytes(Path());
+  EXPECT_NE(bytes.find("\x8C\xA8\xE0"), std::string::npos) << "stored in code page 866";
+  EXPECT_EQ(bytes.find("\xCC\xE8\xF0"), std::string::npos) << "not in code page 1251";
+  OpenTable();
+  EXPECT_EQ(DataSet()->FieldByName("name")->GetText(), "\xCC\xE8\xF0") << "ANSI 1251";
+  EXPECT_TRUE(messages_.empty());
 }
 
 }  // namespace
