@@ -300,7 +300,7 @@ const CodePageMaps& Maps(bool russian) {
   return russian ? cyrillic : western;
 }
 
-bool g_russian = false;
+const CodePageMaps& CurrentMaps() { return Maps(platform::RussianCodePages()); }
 
 char MapChar(const ByteMap& map, char c) {
   unsigned char u = static_cast<unsigned char>(c);
@@ -315,13 +315,10 @@ std::string MapString(const ByteMap& map, const std::string& s) {
 
 }  // namespace
 
-void UseRussianCodePages(bool russian) { g_russian = russian; }
-bool RussianCodePages() { return g_russian; }
-
-std::string AnsiToOemStr(const std::string& s) { return MapString(Maps(g_russian).ansi_to_oem, s); }
-std::string OemToAnsiStr(const std::string& s) { return MapString(Maps(g_russian).oem_to_ansi, s); }
-char AnsiToOemChar(char c) { return MapChar(Maps(g_russian).ansi_to_oem, c); }
-char OemToAnsiChar(char c) { return MapChar(Maps(g_russian).oem_to_ansi, c); }
+std::string AnsiToOemStr(const std::string& s) { return MapString(CurrentMaps().ansi_to_oem, s); }
+std::string OemToAnsiStr(const std::string& s) { return MapString(CurrentMaps().oem_to_ansi, s); }
+char AnsiToOemChar(char c) { return MapChar(CurrentMaps().ansi_to_oem, c); }
+char OemToAnsiChar(char c) { return MapChar(CurrentMaps().oem_to_ansi, c); }
 
 // ---- Strings ---------------------------------------------------------------------------
 
@@ -832,7 +829,7 @@ void Idle() {}
 
 void InitUtils() {
   SetSeparatorsForCountry(CountryIndex);
-  UseRussianCodePages(CountryIndex == 8);
+  platform::ChooseCodePages();
   SetFreeHeapForTest(-1);
   UnlimitedHeap = false;
   LastFindResult = 0;

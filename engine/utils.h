@@ -28,9 +28,8 @@ void FreeMem(void*& p, uint32_t size);
 
 // ---- Character sets --------------------------------------------------------------------
 
-// OEM is code page 437 and ANSI 1252; 866 and 1251 while the Russian tables are chosen.
-void UseRussianCodePages(bool russian);
-bool RussianCodePages();
+// OEM and ANSI are the process's code pages (platform::OemCodePage, platform::AnsiCodePage):
+// 437 and 1252, or 866 and 1251 for a Russian user.
 std::string AnsiToOemStr(const std::string& s);
 std::string OemToAnsiStr(const std::string& s);
 char AnsiToOemChar(char c);

@@ -225,9 +225,7 @@ namespace {
 int g_init_count = 0;
 int g_exit_proc = -1;
 
-platform::CodePage AnsiPage() {
-  return engine::RussianCodePages() ? platform::CodePage::k1251 : platform::CodePage::k1252;
-}
+platform::CodePage AnsiPage() { return platform::AnsiCodePage(); }
 
 bool IsUtf8Codeset(std::string_view codeset) {
   std::string c;
@@ -359,16 +357,49 @@ char SeparatorByte(std::string_view text, std::string_view codeset, char fallbac
   return b ? *b : fallback;
 }
 
+char TimeSeparatorFromStrftime(std::string_view format, std::string_view codeset) {
+  const auto chars = DecodeText(format, codeset);
+  if (!chars) return ':';
+  const std::u32string& f = *chars;
+  for (size_t i = 0; i < f.size(); ++i) {
+    if (f[i] != U'%') {
+      if (f[i] < 0x80 && IsLetter(static_cast<char>(f[i]))) continue;
+      const auto b = AnsiByteOf(f[i]);
+      return b ? *b : ':';
+    }
+    // Flags, width and the E/O modifiers of a conversion, then the conversion itself.
+    size_t j = i + 1;
+    while (j < f.size() && (f[j] == U'-' || f[j] == U'_' || f[j] == U'0' || f[j] == U'^' ||
+                            f[j] == U'#' || (f[j] >= U'1' && f[j] <= U'9'))) {
+      ++j;
+    }
+    if (j < f.size() && (f[j] == U'E' || f[j] == U'O')) ++j;
+    if (j >= f.size()) break;
+    if (f[j] == U'T' || f[j] == U'R' || f[j] == U'r') return ':';
+    i = j;
+  }
+  return ':';
+}
+
+char ThousandSeparatorBeside(char own, char decimal) {
+  for (const char c : {own, ',', '.'}) {
+    if (c != '\0' && c != decimal) return c;
+  }
+  return '\0';
+}
+
 TLocaleTexts ReadUserLocaleTexts() {
-  TLocaleTexts texts{"%m/%d/%y", ".", "", "ANSI_X3.4-1968"};
+  TLocaleTexts texts{"%m/%d/%y", "%H:%M:%S", ".", "", "ANSI_X3.4-1968"};
   // Each category from the environment on its own, so that one locale that is not installed
   // leaves only its own category at the C locale's values.
   if (locale_t loc = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "", static_cast<locale_t>(0))) {
     texts.DateFormat = LangInfo(D_FMT, loc);
+    texts.TimeFormat = LangInfo(T_FMT, loc);
     texts.Codeset = LangInfo(CODESET, loc);
     freelocale(loc);
   } else if (locale_t loc = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0))) {
     texts.DateFormat = LangInfo(D_FMT, loc);
+    texts.TimeFormat = LangInfo(T_FMT, loc);
     freelocale(loc);
   }
   if (locale_t loc = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(0))) {
@@ -408,8 +439,10 @@ void ApplyLocaleTexts(const TLocaleTexts& texts) {
       break;
     }
   }
+  locale.TimeSeparator = TimeSeparatorFromStrftime(texts.TimeFormat, texts.Codeset);
   locale.DecimalSeparator = SeparatorByte(texts.DecimalPoint, texts.Codeset, '.');
-  locale.ThousandSeparator = SeparatorByte(texts.ThousandsSep, texts.Codeset, ',');
+  locale.ThousandSeparator = ThousandSeparatorBeside(
+      SeparatorByte(texts.ThousandsSep, texts.Codeset, '\0'), locale.DecimalSeparator);
 }
 
 void ApplyEngineSettingsFromLocale() {

@@ -186,6 +186,7 @@ extern TWenSession* WenSession;
 // The locale texts the start settings come from, as the C library reports them.
 struct TLocaleTexts {
   std::string DateFormat;    // strftime form, e.g. "%d.%m.%Y" (LC_TIME's D_FMT)
+  std::string TimeFormat;    // strftime form, e.g. "%H:%M:%S" (LC_TIME's T_FMT)
   std::string DecimalPoint;  // LC_NUMERIC's RADIXCHAR
   std::string ThousandsSep;  // LC_NUMERIC's THOUSEP
   std::string Codeset;       // the codeset of those texts ("UTF-8", "ISO-8859-1", ...)
@@ -205,9 +206,20 @@ std::string DateFormatFromStrftime(std::string_view format);
 // longer than one character, or has no ANSI byte.
 char SeparatorByte(std::string_view text, std::string_view codeset, char fallback);
 
+// The time separator of a strftime time format in the given codeset: the first character
+// between its fields that is not a letter, as an ANSI byte ("%T", "%R" and "%r" stand for
+// ":"); ":" when there is none or it has no ANSI byte.
+char TimeSeparatorFromStrftime(std::string_view format, std::string_view codeset);
+
+// The thousands separator to use beside the decimal one: the locale's own (own, '\0' when it
+// has none that fits), else "," or, when the decimal separator is ",", "."; never the decimal
+// separator itself, and '\0' (no grouping) when nothing fits.
+char ThousandSeparatorBeside(char own, char decimal);
+
 // Fills the locale object's short date format, date separator (the first character of the
-// format that is not a letter, "/" when none), decimal separator (fallback ".") and thousands
-// separator (fallback ",") from the texts.
+// format that is not a letter, "/" when none), time separator (TimeSeparatorFromStrftime),
+// decimal separator (fallback ".") and thousands separator (ThousandSeparatorBeside) from the
+// texts.
 void ApplyLocaleTexts(const TLocaleTexts& texts);
 
 // Unit initialisation from the locale object: the engine's number separators, century switch

@@ -63,6 +63,34 @@ std::string FormatFixed(double value, int dec) {
   return out;
 }
 
+// A number text as the field shows it: the value with `dec` decimals and the class layer's
+// decimal separator.
+std::string NumberText(double value, int dec) {
+  std::string text = engine::AllTrim(FormatFixed(value, dec));
+  const char decimal = platform::Locale().DecimalSeparator;
+  if (decimal != '.') std::replace(text.begin(), text.end(), '.', decimal);
+  return text;
+}
+
+// The engine's conversions read engine::DecimalSep and engine::GroupSep; a field reads its
+// text with the class layer's separators, so that it takes back the text it shows whatever the
+// engine was set to. A thousands separator equal to the decimal one would swallow the decimal
+// separator: it then groups nothing.
+class TFieldNumberSeparators {
+ public:
+  TFieldNumberSeparators()
+      : decimal_(engine::DecimalSep, platform::Locale().DecimalSeparator),
+        group_(engine::GroupSep, GroupOf(platform::Locale())) {}
+
+ private:
+  static char GroupOf(const platform::LocaleSettings& locale) {
+    return locale.ThousandSeparator == locale.DecimalSeparator ? '\0' : locale.ThousandSeparator;
+  }
+
+  TScopedValue<char> decimal_;
+  TScopedValue<char> group_;
+};
+
 }  // namespace
 
 TWenField::TWenField(TWenDataSet* data_set) : TComponent(nullptr), DataSet(data_set) {}
@@ -110,7 +138,7 @@ std::string TWenField::GetText() const {
       {
         engine::Real48 r;
         std::memcpy(r.data(), v, r.size());
-        return engine::AllTrim(FormatFixed(engine::Real48Decode(r), Dec));
+        return NumberText(engine::Real48Decode(r), Dec);
       }
     case 'M': {
       const int32_t block = engine::GetI32LE(v);
@@ -160,7 +188,8 @@ void TWenField::SetText(const std::string& value) {
       break;
     }
     case 'F':
-    case 'N':
+    case 'N': {
+      const TFieldNumberSeparators separators;
       if (Dec > 0) {
         const engine::Real48 r = engine::Real48Encode(engine::TextToReal(value));
         std::memcpy(v, r.data(), r.size());
@@ -168,6 +197,7 @@ void TWenField::SetText(const std::string& value) {
         engine::PutI32LE(v, engine::TextToLong(value));
       }
       break;
+    }
     case 'L': {
       const std::string lower = LowerStr(value);
       auto holds = [&](const std::string& text) {

@@ -4,7 +4,6 @@
 #include <charconv>
 
 #include "components/core/date_text.h"
-#include "engine/utils.h"
 #include "platform/core/code_pages.h"
 #include "platform/core/locale_settings.h"
 
@@ -12,11 +11,9 @@ namespace components {
 
 namespace {
 
-// ---- ANSI letters and case, in the code page the engine has chosen ----
+// ---- ANSI letters and case, in the process's ANSI code page ----
 
-platform::CodePage AnsiPage() {
-  return engine::RussianCodePages() ? platform::CodePage::k1251 : platform::CodePage::k1252;
-}
+platform::CodePage AnsiPage() { return platform::AnsiCodePage(); }
 
 bool IsLetter16(char16_t c) {
   if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;

@@ -7,6 +7,33 @@
 
 namespace components {
 
+TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
+  TShiftState state = 0;
+  if (modifiers & Qt::ShiftModifier) state |= ssShift;
+  if (modifiers & Qt::AltModifier) state |= ssAlt;
+  if (modifiers & Qt::ControlModifier) state |= ssCtrl;
+  if (buttons & Qt::LeftButton) state |= ssLeft;
+  if (buttons & Qt::RightButton) state |= ssRight;
+  if (buttons & Qt::MiddleButton) state |= ssMiddle;
+  return state;
+}
+
+bool MouseButtonOf(Qt::MouseButton button, TMouseButton* out) {
+  switch (button) {
+    case Qt::LeftButton:
+      *out = mbLeft;
+      return true;
+    case Qt::RightButton:
+      *out = mbRight;
+      return true;
+    case Qt::MiddleButton:
+      *out = mbMiddle;
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool IsPrintableText(const QString& text) {
   if (text.isEmpty()) return false;
   for (QChar c : text) {

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QString>
+#include <Qt>
+#include <cstdint>
 
 class QFocusEvent;
 class QKeyEvent;
@@ -9,6 +11,26 @@ class QPoint;
 class QWidget;
 
 namespace components {
+
+// The shift state of a key or mouse event: the modifier keys held and the mouse buttons down
+// (a button that is being released is no longer down), and whether the press is the second of
+// a double click.
+enum TShiftStateFlag : uint8_t {
+  ssShift = 0x01,
+  ssAlt = 0x02,
+  ssCtrl = 0x04,
+  ssLeft = 0x08,
+  ssRight = 0x10,
+  ssMiddle = 0x20,
+  ssDouble = 0x40,
+};
+using TShiftState = uint8_t;
+
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+
+TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons = {});
+// The button of a press or release; false for a button that is none of the three.
+bool MouseButtonOf(Qt::MouseButton button, TMouseButton* out);
 
 // True when `text` is not empty and holds no control character: the key types it.
 bool IsPrintableText(const QString& text);

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <algorithm>
@@ -241,6 +242,7 @@ TrsListBox::TrsListBox(QWidget* parent)
       font_color_(kClWindowText),
       delegate_(new Delegate(this)) {
   setItemDelegate(delegate_);
+  viewport()->setMouseTracking(true);  // moves without a button reach OnMouseMove
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -257,6 +259,7 @@ TrsListBox::~TrsListBox() {
 }
 
 void TrsListBox::Loaded() {
+  if (!model_.Loading()) return;
   model_.SetWidth(width());
   model_.Loaded();
   UpdateExtent();
@@ -582,8 +585,17 @@ void TrsListBox::Fire(const TNotifyEvent& event) {
   if (event) RunGuarded([&] { event(this); });
 }
 
+void TrsListBox::FireMouse(const TMouseEvent& handler, QMouseEvent* event, TShiftState extra) {
+  TMouseButton button;
+  if (!handler || !MouseButtonOf(event->button(), &button)) return;
+  const QPoint pos = event->position().toPoint();
+  const TShiftState shift = ShiftStateOf(event->modifiers(), event->buttons()) | extra;
+  RunGuarded([&] { handler(this, button, shift, pos.x(), pos.y()); });
+}
+
 void TrsListBox::mousePressEvent(QMouseEvent* event) {
   QListWidget::mousePressEvent(event);  // the selection first
+  FireMouse(OnMouseDown, event);
   if (event->button() != Qt::LeftButton) return;
   const QPoint pos = event->position().toPoint();
   if (!indexAt(pos).isValid()) return;
@@ -591,23 +603,87 @@ void TrsListBox::mousePressEvent(QMouseEvent* event) {
   Fire(OnClick);
 }
 
+void TrsListBox::mouseReleaseEvent(QMouseEvent* event) {
+  QListWidget::mouseReleaseEvent(event);
+  FireMouse(OnMouseUp, event);
+}
+
+void TrsListBox::mouseMoveEvent(QMouseEvent* event) {
+  QListWidget::mouseMoveEvent(event);
+  if (!OnMouseMove) return;
+  const QPoint pos = event->position().toPoint();
+  const TShiftState shift = ShiftStateOf(event->modifiers(), event->buttons());
+  RunGuarded([&] { OnMouseMove(this, shift, pos.x(), pos.y()); });
+}
+
 void TrsListBox::mouseDoubleClickEvent(QMouseEvent* event) {
   QListWidget::mouseDoubleClickEvent(event);
+  FireMouse(OnMouseDown, event, ssDouble);
   if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid()) {
     Fire(OnDblClick);
   }
 }
 
 void TrsListBox::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
-    // Space toggles the current line and is no search key.
-    event->accept();
-    if (currentRow() >= 0) ToggleCurrent();
-    return;
+  int key = event->key();
+  if (OnKeyDown) {
+    const TShiftState shift = ShiftStateOf(event->modifiers());
+    RunGuarded([&] { OnKeyDown(this, key, shift); });
+    if (key == 0) {
+      event->accept();
+      return;
+    }
+  }
+  // The character the key types, as OnKeyPress may change it (0: none, or swallowed).
+  const QString text = event->text();
+  char ch = '\0';
+  if (text.size() == 1) {
+    const std::string ansi = platform::gui::QStringToAnsi(text);
+    ch = ansi.empty() ? '\0' : ansi[0];
+  }
+  const char typed = ch;
+  if (typed != '\0' && OnKeyPress) {
+    RunGuarded([&] { OnKeyPress(this, ch); });
+    if (ch == '\0') {
+      event->accept();
+      return;
+    }
   }
   const int before = currentRow();
-  QListWidget::keyPressEvent(event);
+  if (ch == typed) {
+    QListWidget::keyPressEvent(event);
+  } else {
+    // The handler typed another character: the list handles that one.
+    const QString changed = AnsiToQString(std::string(1, ch));
+    const int changed_key = changed.toUpper().at(0).unicode();  // Qt's key codes of characters
+    QKeyEvent replaced(QEvent::KeyPress, changed_key, event->modifiers(), changed,
+                       event->isAutoRepeat());
+    QListWidget::keyPressEvent(&replaced);
+  }
+  // A Space toggles the line that is current after the list's own handling.
+  if (ch == ' ') {
+    event->accept();
+    if (currentRow() >= 0) ToggleCurrent();
+  }
   if (currentRow() != before) Fire(OnClick);
+}
+
+void TrsListBox::keyReleaseEvent(QKeyEvent* event) {
+  int key = event->key();
+  if (OnKeyUp) {
+    const TShiftState shift = ShiftStateOf(event->modifiers());
+    RunGuarded([&] { OnKeyUp(this, key, shift); });
+    if (key == 0) {
+      event->accept();
+      return;
+    }
+  }
+  QListWidget::keyReleaseEvent(event);
+}
+
+void TrsListBox::showEvent(QShowEvent* event) {
+  QListWidget::showEvent(event);
+  Loaded();  // a list made in code, whose maker never ended its loading
 }
 
 void TrsListBox::resizeEvent(QResizeEvent* event) {

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "components/core/rs_list_model.h"
+#include "components/gui/control_input.h"
 
 class QPainter;
 
@@ -122,16 +123,27 @@ class TrsListBox : public QListWidget {
   using TCheckStyle = TrsListModel::TCheckStyle;
   using TSepStyle = TrsListModel::TSepStyle;
   using TNotifyEvent = std::function<void(TrsListBox* Sender)>;
+  // Key: the toolkit's key code (Qt::Key); a handler that sets it to 0 swallows the key.
+  using TKeyEvent = std::function<void(TrsListBox* Sender, int& Key, TShiftState Shift)>;
+  // Key: the ANSI character typed; a handler may change it, and 0 swallows it.
+  using TKeyPressEvent = std::function<void(TrsListBox* Sender, char& Key)>;
+  // X and Y in the list's client area (its viewport).
+  using TMouseEvent =
+      std::function<void(TrsListBox* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+  using TMouseMoveEvent = std::function<void(TrsListBox* Sender, TShiftState Shift, int X, int Y)>;
 
   // A list still loading: the window that makes it sets its properties and lines, then calls
-  // Loaded. Defaults: lsStandard, csSquareX, Check3D, CheckMargin 20, MultiCheck, ItemHeight
-  // 16, single selection, colour clWindow, a single border.
+  // Loaded, or leaves that to the list's first showing. Defaults: lsStandard, csSquareX,
+  // Check3D, CheckMargin 20, MultiCheck, ItemHeight 16, single selection, colour clWindow, a
+  // single border.
   explicit TrsListBox(QWidget* parent = nullptr);
   ~TrsListBox() override;
 
   // Loading is over: applies the tab stops, measures every line, clears every flag and
-  // records the width as the design width (for AutosizeTabs).
+  // records the width as the design width (for AutosizeTabs). Runs once: a list still loading
+  // when it is first shown ends loading there, and later calls do nothing.
   void Loaded();
+  bool Loading() const { return model_.Loading(); }
 
   // ---- lines (ANSI) ----
   int Count() const { return model_.Count(); }
@@ -229,11 +241,27 @@ class TrsListBox : public QListWidget {
   // the current line changed by keys.
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
+  // A key goes first to OnKeyDown, then, when it types a character, to OnKeyPress, then to the
+  // list's own handling (moving the current line, Space's selection and search), and a Space
+  // then toggles the current line. OnKeyUp runs when the key is released.
+  TKeyEvent OnKeyDown;
+  TKeyPressEvent OnKeyPress;
+  TKeyEvent OnKeyUp;
+  // A press runs the list's own handling (selection), then OnMouseDown (the second press of a
+  // double click with ssDouble), then the toggle and OnClick.
+  TMouseEvent OnMouseDown;
+  TMouseEvent OnMouseUp;
+  // Every move over the list, with or without a button down.
+  TMouseMoveEvent OnMouseMove;
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
 
@@ -248,6 +276,7 @@ class TrsListBox : public QListWidget {
   // Toggles the current line (a click or Space) and redraws it.
   void ToggleCurrent();
   void Fire(const TNotifyEvent& event);
+  void FireMouse(const TMouseEvent& handler, QMouseEvent* event, TShiftState extra = 0);
   // Puts the placeholder rows in step with the model's lines.
   void SyncRows();
   // Shows or hides the horizontal scroll bar by the model's extent and lays the rows out.

@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "platform/core/language.h"
+
 namespace platform {
 namespace {
 
@@ -94,6 +96,8 @@ Reverse BuildReverse(CodePage page) {
   return reverse;
 }
 
+bool g_russian = false;
+
 const Reverse& ReverseOf(CodePage page) {
   static const std::array<Reverse, 4> reverse = {
       BuildReverse(CodePage::k437), BuildReverse(CodePage::k1252), BuildReverse(CodePage::k866),
@@ -115,5 +119,11 @@ std::optional<unsigned char> CodePageByte(CodePage page, char16_t c) {
   if (it == reverse.end() || it->first != c) return std::nullopt;
   return it->second;
 }
+
+bool RussianCodePages() { return g_russian; }
+CodePage OemCodePage() { return g_russian ? CodePage::k866 : CodePage::k437; }
+CodePage AnsiCodePage() { return g_russian ? CodePage::k1251 : CodePage::k1252; }
+
+void ChooseCodePages() { g_russian = CountryIndexFromLanguage(UserLanguage()) == 8; }
 
 }  // namespace platform

@@ -1,5 +1,5 @@
 // The single-byte code pages of the system: OEM 437 and 866, ANSI 1252 and 1251, as tables of
-// our own between their bytes and Unicode.
+// our own between their bytes and Unicode, and the process's one choice between them.
 #pragma once
 
 #include <optional>
@@ -16,5 +16,18 @@ char16_t CodePageChar(CodePage page, unsigned char b);
 // The byte of page whose character is c (the inverse of CodePageChar), or nullopt when the page
 // has none. ASCII maps to itself.
 std::optional<unsigned char> CodePageByte(CodePage page, char16_t c);
+
+// The process's code pages: OEM 437 and ANSI 1252, or OEM 866 and ANSI 1251 for a user whose
+// language is Russian. This one setting serves the engine's OEM <-> ANSI conversions, the class
+// layer, the GUI's text helpers and the key sender, so that every layer reads a byte alike.
+// Western (437/1252) until ChooseCodePages runs.
+bool RussianCodePages();
+CodePage OemCodePage();
+CodePage AnsiCodePage();
+
+// Decides the setting from the user's language (UserLanguage(): Russian gives 866/1251, any
+// other language 437/1252). The engine's start routine calls it once at program start; a test
+// that sets a language calls it (or restarts the engine) to take that language.
+void ChooseCodePages();
 
 }  // namespace platform

@@ -1,7 +1,8 @@
 // The run-time locale settings: the short date format and the separators that date and number
 // texts are shown with. There is one process-wide object; the date module writes the date
 // format and separator into it, the class layer fills the rest from the user's locale, and the
-// class layer and the masked edit read it.
+// class layer and the masked edit read it. Number texts of the class layer use its decimal
+// and thousands separators, whatever the engine's own number settings are.
 #pragma once
 
 #include <string>
@@ -13,7 +14,7 @@ struct LocaleSettings {
   char DateSeparator = '/';
   char TimeSeparator = ':';
   char DecimalSeparator = '.';
-  char ThousandSeparator = ',';
+  char ThousandSeparator = ',';  // never the decimal separator; '\0': no grouping
 };
 
 // The one process-wide object. Callers (tests included) may read and change its fields.

@@ -9,12 +9,6 @@
 namespace platform::gui {
 namespace {
 
-bool g_russian = false;
-
-platform::CodePage AnsiPage() {
-  return g_russian ? platform::CodePage::k1251 : platform::CodePage::k1252;
-}
-
 // The classic light-grey scheme for system colours 0..24, as $BBGGRR.
 constexpr std::array<uint32_t, 25> kSystemColors = {
     0xC0C0C0,  // scroll bar
@@ -53,11 +47,8 @@ QFont MakeFont(const char* family, QFont::StyleHint hint, int pixels) {
 
 }  // namespace
 
-void UseRussianAnsiCodePage(bool russian) { g_russian = russian; }
-bool RussianAnsiCodePage() { return g_russian; }
-
 QString AnsiToQString(const std::string& ansi) {
-  const platform::CodePage page = AnsiPage();
+  const platform::CodePage page = platform::AnsiCodePage();
   QString text;
   text.reserve(static_cast<qsizetype>(ansi.size()));
   for (char ch : ansi)
@@ -66,7 +57,7 @@ QString AnsiToQString(const std::string& ansi) {
 }
 
 std::string QStringToAnsi(const QString& text) {
-  const platform::CodePage page = AnsiPage();
+  const platform::CodePage page = platform::AnsiCodePage();
   std::string ansi;
   ansi.reserve(static_cast<size_t>(text.size()));
   for (qsizetype i = 0; i < text.size(); ++i) {

@@ -10,10 +10,8 @@
 
 namespace platform::gui {
 
-// ANSI is code page 1252, or 1251 while the Russian tables are chosen (the engine chooses its
-// OEM and ANSI pages on its own; the application switches both together at start).
-void UseRussianAnsiCodePage(bool russian);
-bool RussianAnsiCodePage();
+// ANSI is the process's ANSI code page (platform::AnsiCodePage: 1252, or 1251 for a Russian
+// user), the same one the engine and the class layer convert with.
 
 // Converts ANSI bytes to text. Every byte maps to one character; the bytes that the code page
 // leaves undefined map to the control character of the same number, as the system does.

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QWidget>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,123 @@ TEST_F(RsListBoxTest, MultiCheckOffKeepsOneLineCheckedAndSpaceToggles) {
   list_->SetItemIndex(-1);
   QTest::keyClick(list_, Qt::Key_Space);
   EXPECT_EQ(Flags(), (std::vector<bool>{false, false, true})) << "no current line: nothing";
+}
+
+// Space goes to OnKeyDown and OnKeyPress, then to the list's own handling (which searches for
+// a line starting with a blank), and only then toggles: the line current after that one.
+TEST_F(RsListBoxTest, SpaceRunsTheKeyEventsAndTheListsOwnHandlingThenToggles) {
+  list_->SetItems({"First", " blank first", "Third"});
+  list_->SetItemIndex(0);
+  list_->setFocus();
+  std::vector<std::string> log;
+  list_->OnKeyDown = [&](TrsListBox* sender, int& key, TShiftState shift) {
+    EXPECT_EQ(sender, list_);
+    log.push_back("down " + std::to_string(key) + " shift " + std::to_string(shift));
+  };
+  list_->OnKeyPress = [&](TrsListBox*, char& key) {
+    log.push_back(std::string("press '") + key + "' line " + std::to_string(list_->ItemIndex()) +
+                  (list_->Checked(1) ? " checked" : " unchecked"));
+  };
+  list_->OnKeyUp = [&](TrsListBox*, int& key, TShiftState) {
+    log.push_back("up " + std::to_string(key));
+  };
+  QTest::keyClick(list_, Qt::Key_Space);
+  EXPECT_EQ(list_->ItemIndex(), 1) << "the list's own handling moved the line";
+  EXPECT_EQ(Flags(), (std::vector<bool>{false, true, false}));
+  const std::string space = std::to_string(Qt::Key_Space);
+  EXPECT_EQ(log, (std::vector<std::string>{"down " + space + " shift 0",
+                                           "press ' ' line 0 unchecked", "up " + space}));
+
+  // Keys without a character reach OnKeyDown only; Shift shows in the shift state.
+  log.clear();
+  QTest::keyClick(list_, Qt::Key_Down, Qt::ShiftModifier);
+  const std::string down =
+      "down " + std::to_string(Qt::Key_Down) + " shift " + std::to_string(ssShift);
+  EXPECT_NE(std::find(log.begin(), log.end(), down), log.end());
+  for (const std::string& entry : log) EXPECT_NE(entry.rfind("press", 0), 0u) << entry;
+
+  // A handler that swallows the key stops the list's handling and the toggle.
+  list_->SetItemIndex(0);
+  list_->OnKeyUp = nullptr;
+  list_->OnKeyPress = [](TrsListBox*, char& key) { key = '\0'; };
+  QTest::keyClick(list_, Qt::Key_Space);
+  EXPECT_EQ(list_->ItemIndex(), 0);
+  EXPECT_EQ(Flags(), (std::vector<bool>{false, true, false}));
+  list_->OnKeyPress = nullptr;
+  list_->OnKeyDown = [](TrsListBox*, int& key, TShiftState) { key = 0; };
+  QTest::keyClick(list_, Qt::Key_Space);
+  EXPECT_EQ(Flags(), (std::vector<bool>{false, true, false}));
+  // A handler may type another character: "x" made a Space toggles.
+  list_->OnKeyDown = nullptr;
+  list_->OnKeyPress = [](TrsListBox*, char& key) {
+    if (key == 'x') key = ' ';
+  };
+  list_->SetItemIndex(2);
+  QTest::keyClick(list_, Qt::Key_X);
+  EXPECT_EQ(Flags(), (std::vector<bool>{false, true, true}));
+}
+
+TEST_F(RsListBoxTest, MouseEventsFireAfterTheSelectionAndBeforeTheToggle) {
+  std::vector<std::string> log;
+  const auto record = [&](const char* what) {
+    return [&, what](TrsListBox* sender, TMouseButton button, TShiftState shift, int x, int y) {
+      EXPECT_EQ(sender, list_);
+      log.push_back(std::string(what) + " " + std::to_string(button) + " shift " +
+                    std::to_string(shift) + " at " + std::to_string(x) + "," + std::to_string(y) +
+                    " line " + std::to_string(list_->ItemIndex()) +
+                    (list_->Checked(1) ? " checked" : " unchecked"));
+    };
+  };
+  list_->OnMouseDown = record("down");
+  list_->OnMouseUp = record("up");
+  list_->OnClick = [&](TrsListBox*) { log.push_back("click"); };
+  list_->OnMouseMove = [&](TrsListBox*, TShiftState shift, int x, int y) {
+    log.push_back("move shift " + std::to_string(shift) + " at " + std::to_string(x) + "," +
+                  std::to_string(y));
+  };
+  const int y = list_->ItemHeight() + list_->ItemHeight() / 2;  // line 1
+  QTest::mouseMove(list_->viewport(), QPoint(30, y));
+  QTest::mouseClick(list_->viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(5, y));
+  const std::string at = "," + std::to_string(y);
+  ASSERT_GE(log.size(), 4u);
+  EXPECT_EQ(log[0], "move shift 0 at 30" + at);
+  EXPECT_EQ(log[1],
+            "down 0 shift " + std::to_string(ssCtrl | ssLeft) + " at 5" + at + " line 1 unchecked");
+  EXPECT_EQ(log[2], "click");
+  EXPECT_EQ(log[3], "up 0 shift " + std::to_string(ssCtrl) + " at 5" + at + " line 1 checked");
+  EXPECT_TRUE(list_->Checked(1));
+
+  // The right button: the events, no toggle, no click.
+  log.clear();
+  QTest::mouseClick(list_->viewport(), Qt::RightButton, Qt::NoModifier, QPoint(5, y));
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0], "down 1 shift " + std::to_string(ssRight) + " at 5" + at + " line 1 checked");
+  EXPECT_EQ(log[1], "up 1 shift 0 at 5" + at + " line 1 checked");
+  EXPECT_TRUE(list_->Checked(1));
+}
+
+// A list made in code whose maker never calls Loaded leaves its loading state when shown: its
+// flags work, and a late Loaded changes nothing.
+TEST(RsListBoxLoading, AListMadeInCodeEndsItsLoadingWhenFirstShown) {
+  QWidget window;
+  window.resize(200, 120);
+  auto* list = new TrsListBox(&window);
+  list->setGeometry(5, 5, 150, 100);
+  list->SetListStyle(TrsListModel::lsCheckbox);
+  list->SetItems({"One", "Two"});
+  list->SetChecked(1, true);
+  EXPECT_TRUE(list->Model().Loading());
+  EXPECT_FALSE(list->Checked(1)) << "no flags while loading";
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  EXPECT_FALSE(list->Model().Loading());
+  list->SetChecked(1, true);
+  EXPECT_TRUE(list->Checked(1));
+  list->Loaded();
+  EXPECT_TRUE(list->Checked(1)) << "loading ends once";
+  list->AddItem("Three");
+  EXPECT_EQ(list->Count(), 3);
+  EXPECT_FALSE(list->Checked(2));
 }
 
 TEST_F(RsListBoxTest, FlagsFollowTheLinesAndTheRowsStayInStep) {

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/code_pages.h"
+#include "platform/core/language.h"
 #include "platform/gui/text.h"
 
 // After Qt: the X headers define macros that Qt uses as names.
@@ -32,7 +34,8 @@ using platform::gui::XKeyLevel;
 using platform::gui::XWindowHandle;
 
 // Records every call; one window "Target" (UTF-8 titles) and a small layout: letters, digits,
-// blank and Enter, capitals with Shift, the euro sign on the third level; no micro sign.
+// blank and Enter, capitals with Shift, the euro sign on the third level, the Russian letters
+// as Unicode keysyms; no micro sign.
 class RecordingBackend : public KeySenderBackend {
  public:
   XWindowHandle FindWindowByTitle(const std::string& title) override {
@@ -52,6 +55,7 @@ class RecordingBackend : public KeySenderBackend {
       return XKeyLevel{static_cast<uint32_t>(ch), false, false};
     if (ch >= 'A' && ch <= 'Z') return XKeyLevel{static_cast<uint32_t>(ch), true, false};
     if (ch == 0x20AC) return XKeyLevel{0x20AC, false, true};
+    if (ch >= 0x410 && ch <= 0x44F) return XKeyLevel{0x1000000 + ch, false, false};
     return std::nullopt;
   }
   bool HasKey(uint32_t keysym) override { return keysym != kKeyF1 + 11; }  // no F12 key
@@ -131,6 +135,25 @@ TEST(SendKeys, NothingIsSentWithoutTheWindow) {
   EXPECT_TRUE(sender.SendKeysTo("Caf\xE9", "1"));
   EXPECT_EQ(backend.calls, (std::vector<std::string>{"find Caf\xC3\xA9", "activate 42", "begin"}));
   EXPECT_EQ(backend.events, (std::vector<TKeyEvent>{Down('1'), Up('1')}));
+}
+
+// For a Russian user the key string's bytes and the title are ANSI 1251, as everywhere else.
+TEST(SendKeys, ARussianUsersKeysAndTitlesAreCyrillic) {
+  platform::SetTestLanguage("ru_RU.UTF-8");
+  platform::ChooseCodePages();
+  RecordingBackend backend;
+  backend.window_title = "\xD0\x9E\xD0\xBA\xD0\xBD\xD0\xBE";  // "Okno" in Cyrillic, UTF-8
+  TSendKeys sender(&backend);
+  // "MIR" in capitals: bytes from 228 are key codes, not letters.
+  const bool sent = sender.SendKeysTo("\xCE\xEA\xED\xEE", "\xCC\xC8\xD0");  // 1251
+  platform::SetTestLanguage("en_US.UTF-8");
+  platform::ChooseCodePages();
+  platform::ClearTestLanguage();
+  EXPECT_TRUE(sent);
+  EXPECT_EQ(backend.calls.front(), "find " + backend.window_title);
+  EXPECT_EQ(backend.events,
+            (std::vector<TKeyEvent>{Down(0x100041C), Up(0x100041C), Down(0x1000418), Up(0x1000418),
+                                    Down(0x1000420), Up(0x1000420)}));
 }
 
 TEST(SendKeys, AFailedKeyStopsTheStringAndReleasesWhatIsDown) {

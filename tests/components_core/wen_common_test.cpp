@@ -180,33 +180,47 @@ TEST_F(WenCommonTest, SeparatorsMapToOneAnsiByte) {
 }
 
 TEST_F(WenCommonTest, StartSettingsFollowTheLocale) {
+  const char* kTime = "%H:%M:%S";
   struct {
     TLocaleTexts Texts;
     const char* Format;
-    char DateSep, DecimalSep, ThousandSep;
+    char DateSep, TimeSep, DecimalSep, ThousandSep;
     uint8_t DateMode;
     bool Century;
   } const cases[] = {
-      {{"%d.%m.%Y", ",", ".", "UTF-8"}, "dd.MM.yyyy", '.', ',', '.', 5, true},
-      {{"%m/%d/%y", ".", "", "ANSI_X3.4-1968"}, "MM/dd/yy", '/', '.', ',', 0, false},
-      {{"%m/%d/%Y", ".", ",", "UTF-8"}, "MM/dd/yyyy", '/', '.', ',', 0, true},
-      {{"%d/%m/%y", ".", ",", "UTF-8"}, "dd/MM/yy", '/', '.', ',', 2, false},
-      {{"%d-%m-%Y", ",", "\xE2\x80\xAF", "UTF-8"}, "dd-MM-yyyy", '-', ',', ',', 3, true},
-      {{"%Y-%m-%d", ",", "\xC2\xA0", "UTF-8"}, "yyyy-MM-dd", '-', ',', '\xA0', 1, true},
-      {{"%Y\xE5\xB9\xB4%m\xE6\x9C\x88%d\xE6\x97\xA5", ".", ",", "UTF-8"},
+      {{"%d.%m.%Y", kTime, ",", ".", "UTF-8"}, "dd.MM.yyyy", '.', ':', ',', '.', 5, true},
+      {{"%m/%d/%y", kTime, ".", "", "ANSI_X3.4-1968"}, "MM/dd/yy", '/', ':', '.', ',', 0, false},
+      {{"%m/%d/%Y", "%r", ".", ",", "UTF-8"}, "MM/dd/yyyy", '/', ':', '.', ',', 0, true},
+      {{"%d/%m/%y", "%H.%M.%S", ".", ",", "UTF-8"}, "dd/MM/yy", '/', '.', '.', ',', 2, false},
+      // fr_FR: the narrow no-break space has no ANSI byte, and "," is the decimal separator.
+      {{"%d/%m/%Y", kTime, ",", "\xE2\x80\xAF", "UTF-8"},
+       "dd/MM/yyyy",
+       '/',
+       ':',
+       ',',
+       '.',
+       2,
+       true},
+      {{"%d-%m-%Y", kTime, ",", ",", "UTF-8"}, "dd-MM-yyyy", '-', ':', ',', '.', 3, true},
+      {{"%Y-%m-%d", kTime, ",", "\xC2\xA0", "UTF-8"}, "yyyy-MM-dd", '-', ':', ',', '\xA0', 1, true},
+      {{"%d.%m.%Y", "%H.%M.%S", ".", ".", "UTF-8"}, "dd.MM.yyyy", '.', '.', '.', ',', 5, true},
+      {{"%Y\xE5\xB9\xB4%m\xE6\x9C\x88%d\xE6\x97\xA5", "%H\xE6\x99\x82%M\xE5\x88\x86", ".", ",",
+        "UTF-8"},
        "MM/dd/yy",
        '/',
+       ':',
        '.',
        ',',
        0,
        false},  // separators without an ANSI byte
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.Texts.DateFormat);
+    SCOPED_TRACE(c.Texts.DateFormat + " " + c.Texts.TimeFormat);
     ApplyLocaleTexts(c.Texts);
     const platform::LocaleSettings& locale = platform::Locale();
     EXPECT_EQ(locale.ShortDateFormat, c.Format);
     EXPECT_EQ(locale.DateSeparator, c.DateSep);
+    EXPECT_EQ(locale.TimeSeparator, c.TimeSep);
     EXPECT_EQ(locale.DecimalSeparator, c.DecimalSep);
     EXPECT_EQ(locale.ThousandSeparator, c.ThousandSep);
     ApplyEngineSettingsFromLocale();
@@ -221,6 +235,7 @@ TEST_F(WenCommonTest, UserLocaleTextsComeFromTheEnvironment) {
   setenv("LC_ALL", "C", 1);
   TLocaleTexts c = ReadUserLocaleTexts();
   EXPECT_EQ(c.DateFormat, "%m/%d/%y");
+  EXPECT_EQ(c.TimeFormat, "%H:%M:%S");
   EXPECT_EQ(c.DecimalPoint, ".");
   EXPECT_EQ(c.ThousandsSep, "");
   // A locale that is not installed gives the C locale's texts.

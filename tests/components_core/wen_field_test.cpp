@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "engine/bytes.h"
 #include "engine/engine.h"
 #include "engine/numerics.h"
+#include "engine/utils.h"
 #include "platform/core/clock.h"
 #include "platform/core/halt.h"
 #include "platform/core/locale_settings.h"
@@ -104,6 +107,90 @@ TEST_F(WenFieldTest, TextsReadBackByType) {
     // The outside copy holds the value too.
     EXPECT_EQ(std::memcmp(native, f->ActiveValue(), f->NativeSize), 0);
   }
+}
+
+// Each decimal separator with each thousands separator (none: '\0'): the field shows its
+// value with the decimal separator, accepts that separator as a key and no other, and takes
+// back the text it shows, also with grouping typed in.
+TEST_F(WenFieldTest, NumberTextsRoundTripUnderEverySeparatorSetting) {
+  struct Value {
+    int Len, Dec;
+    double Stored;
+    const char* Shown;  // with "." for the decimal separator
+  };
+  const Value values[] = {
+      {8, 2, 3.5, "3.50"}, {8, 2, -1234.25, "-1234.25"}, {12, 3, 1234567.125, "1234567.125"},
+      {8, 2, 0, "0.00"},   {8, 1, 0.1, "0.1"},           {10, 4, -0.0005, "-0.0005"},
+      {5, 0, 42, "42"},    {9, 0, -1234567, "-1234567"},
+  };
+  for (const char decimal : {'.', ','}) {
+    for (const char thousands : {'.', ',', ' ', '\0'}) {
+      if (thousands == decimal) continue;
+      platform::Locale().DecimalSeparator = decimal;
+      platform::Locale().ThousandSeparator = thousands;
+      for (const Value& v : values) {
+        SCOPED_TRACE(std::string("decimal '") + decimal + "' thousands '" +
+                     (thousands ? std::string(1, thousands) : "none") + "' " + v.Shown);
+        std::string shown = v.Shown;
+        std::replace(shown.begin(), shown.end(), '.', decimal);
+        TMemoSource source;
+        uint8_t native[16] = {};
+        TWenField* f = source.DataSet()->AddField("v", 'N', v.Len, v.Dec, native);
+        source.DataSet()->Open();
+        f->SetText(shown);
+        EXPECT_EQ(f->GetText(), shown);
+        for (char key : f->GetText()) EXPECT_TRUE(f->IsValidChar(key)) << key;
+        if (v.Dec > 0) {
+          EXPECT_FALSE(f->IsValidChar(decimal == '.' ? ',' : '.'));
+          engine::Real48 r;
+          std::memcpy(r.data(), native, r.size());
+          EXPECT_NEAR(engine::Real48Decode(r), v.Stored, 1e-9 * std::max(1.0, std::abs(v.Stored)));
+        } else {
+          EXPECT_EQ(engine::GetI32LE(native), static_cast<int32_t>(v.Stored));
+        }
+        f->SetText(f->GetText());
+        EXPECT_EQ(f->GetText(), shown) << "the text shown is taken back";
+        if (thousands != '\0' && std::abs(v.Stored) >= 1000) {
+          // The same value typed with grouping: "1.234,25" beside "1234,25".
+          std::string grouped = shown;
+          const size_t digits_end =
+              grouped.find(decimal) == std::string::npos ? grouped.size() : grouped.find(decimal);
+          grouped.insert(digits_end - 3, 1, thousands);
+          f->SetText(grouped);
+          EXPECT_EQ(f->GetText(), shown) << grouped;
+        }
+      }
+    }
+  }
+}
+
+// The engine's separators do not decide what a field reads: the class layer's do.
+TEST_F(WenFieldTest, NumberTextsFollowTheClassLayerNotTheEngine) {
+  TWenField* f = OpenField('N', 8, 2);
+  platform::Locale().DecimalSeparator = ',';
+  platform::Locale().ThousandSeparator = '.';
+  engine::DecimalSep = '.';
+  engine::GroupSep = ',';
+  f->SetText("3,5");
+  EXPECT_EQ(f->GetText(), "3,50");
+  EXPECT_EQ(engine::DecimalSep, '.') << "the engine's settings are left as they were";
+  EXPECT_EQ(engine::GroupSep, ',');
+  // Separators set equal: the decimal one wins, nothing is grouped.
+  platform::Locale().ThousandSeparator = ',';
+  f->SetText("3,5");
+  EXPECT_EQ(f->GetText(), "3,50");
+}
+
+// glibc's fr_FR groups with U+202F, which has no ANSI byte: the start settings then group
+// with "." beside the decimal ",", and "3,5" is three and a half, in the field and the engine.
+TEST_F(WenFieldTest, AFrenchLocaleReadsThreeCommaFiveAsThreeAndAHalf) {
+  ApplyLocaleTexts({"%d/%m/%Y", "%H:%M:%S", ",", "\xE2\x80\xAF", "UTF-8"});
+  ApplyEngineSettingsFromLocale();
+  TWenField* f = OpenField('N', 8, 2);
+  f->SetText("3,5");
+  EXPECT_EQ(f->GetText(), "3,50");
+  EXPECT_DOUBLE_EQ(engine::TextToReal("3,5"), 3.5);
+  EXPECT_DOUBLE_EQ(engine::TextToReal("1.234,5"), 1234.5);
 }
 
 TEST_F(WenFieldTest, MemoTextsFollowTheBlockNumber) {

@@ -9,9 +9,12 @@
 #include <vector>
 
 #include "engine/dates.h"
+#include "engine/engine.h"
 #include "engine/error.h"
 #include "engine/numerics.h"
 #include "platform/core/clock.h"
+#include "platform/core/code_pages.h"
+#include "platform/core/language.h"
 #include "platform/core/paths.h"
 #include "tests/support/engine_fixture.h"
 
@@ -109,8 +112,9 @@ TEST_F(UtilsTest, CharactersWithoutCounterpartGetABestFit) {
 }
 
 TEST_F(UtilsTest, RussianCodePagesConvertCyrillic) {
-  UseCountry(8);
-  ASSERT_TRUE(engine::RussianCodePages());
+  platform::SetTestLanguage("ru_RU.UTF-8");
+  engine::StartEngine();  // the code pages are chosen from the language at start
+  ASSERT_TRUE(platform::RussianCodePages());
   std::string ansi;
   for (int b = 0xC0; b <= 0xFF; ++b) ansi += static_cast<char>(b);  // 1251 A..ya
   ansi += "\xA8\xB8";                                               // Yo, yo
@@ -121,8 +125,11 @@ TEST_F(UtilsTest, RussianCodePagesConvertCyrillic) {
   EXPECT_EQ(static_cast<unsigned char>(oem[64]), 0xF0);  // Yo
   EXPECT_EQ(static_cast<unsigned char>(oem[65]), 0xF1);  // yo
   EXPECT_EQ(engine::OemToAnsiStr(oem), ansi);
-  UseCountry(0);
-  EXPECT_FALSE(engine::RussianCodePages());
+  platform::SetTestLanguage("en_US.UTF-8");
+  engine::StartEngine();
+  EXPECT_FALSE(platform::RussianCodePages());
+  EXPECT_EQ(engine::OemToAnsiStr("\x80"), "\xC7");  // 437 C-cedilla again
+  platform::ClearTestLanguage();
 }
 
 // ---- Strings ---------------------------------------------------------------------------

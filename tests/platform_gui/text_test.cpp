@@ -6,6 +6,9 @@
 #include <QFontInfo>
 #include <string>
 
+#include "platform/core/code_pages.h"
+#include "platform/core/language.h"
+
 namespace platform::gui {
 namespace {
 
@@ -24,14 +27,23 @@ std::string SystemToUtf8(const char* code_page, unsigned char byte) {
   return std::string(out, out_ptr);
 }
 
+// Takes the code pages of a Russian or an English user, as the program's start does.
+void UseRussianUser(bool russian) {
+  platform::SetTestLanguage(russian ? "ru_RU.UTF-8" : "en_US.UTF-8");
+  platform::ChooseCodePages();
+}
+
 class AnsiText : public ::testing::Test {
  protected:
-  void TearDown() override { UseRussianAnsiCodePage(false); }
+  void TearDown() override {
+    UseRussianUser(false);
+    platform::ClearTestLanguage();
+  }
 };
 
 TEST_F(AnsiText, EveryByteMatchesTheSystemCodePageAndRoundTrips) {
   for (bool russian : {false, true}) {
-    UseRussianAnsiCodePage(russian);
+    UseRussianUser(russian);
     const char* code_page = russian ? "CP1251" : "CP1252";
     for (int b = 0; b < 256; ++b) {
       std::string byte(1, static_cast<char>(b));
@@ -71,7 +83,7 @@ TEST_F(AnsiText, TextOutsideTheCodePageBecomesQuestionMarks) {
       {false, QString::fromUtf8("a😀b日"), "a?b?", "a surrogate pair is one character"},
   };
   for (const Case& c : cases) {
-    UseRussianAnsiCodePage(c.russian);
+    UseRussianUser(c.russian);
     EXPECT_EQ(QStringToAnsi(c.text), c.ansi) << c.name;
   }
 }
