@@ -17,6 +17,7 @@
 #include "engine/ndx_format.h"
 #include "engine/work_area.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/support/ndx_layout.h"
 #include "tests/support/processes.h"
 #include "tests/support/temp_dir.h"
 
@@ -146,6 +147,106 @@ TEST_F(IndexNavTest, AppendsAndReplacesAgreeWithMultimapModel) {
   Set_Index_To(dir_ / "t.ndx");
   ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
   EXPECT_EQ(Forward(), expected_forward());
+}
+
+// Deletes and inserts on a C(100) index against a multimap: leaves emptied in the middle of
+// the tree and right-most children removed first, then random deletes down to three keys,
+// then the keys inserted again. After every step the index walks both ways as the model
+// does, Find reaches every key through the separators, and the file's tree keeps every leaf
+// at one depth with inner entries holding the greatest key of their subtree and no record.
+TEST_F(IndexNavTest, DeletesAndInsertsKeepOneLeafDepthAndAgreeWithMultimapModel) {
+  constexpr int kRecords = 120;
+  std::mt19937 rng(20240611);
+  std::vector<std::string> key_of(1);
+  std::vector<std::string> initial;
+  std::multimap<std::string, int32_t> model;
+  for (int i = 1; i <= kRecords; ++i) {
+    key_of.push_back(Pad("K" + std::to_string(100 + rng() % 70), 100));
+    initial.push_back(key_of.back());
+    model.emplace(key_of.back(), i);
+  }
+  MakeTable({{"KEY", 'C', 100, 0}}, initial);
+  IndexOn("KEY");
+  const std::string file = dir_ / "t.ndx";
+
+  auto tree = [&] {
+    testing_support::ndx::Tree t{ReadFileBytes(file)};
+    t.Walk(GetU32LE(t.bytes.data()), 0);
+    return t;
+  };
+  auto check = [&](const std::string& step) {
+    SCOPED_TRACE(step);
+    std::vector<int32_t> want;
+    for (const auto& [k, r] : model) want.push_back(r);
+    ASSERT_EQ(Forward(), want);
+    ASSERT_EQ(Backward(), std::vector<int32_t>(want.rbegin(), want.rend()));
+    const testing_support::ndx::Tree t = tree();
+    ASSERT_FALSE(HasFailure());
+    ASSERT_LE(t.leaf_depths.size(), 1u) << "leaves at different depths";
+    ASSERT_EQ(t.leaves.size(), model.size());
+    for (auto it = model.begin(); it != model.end(); it = model.upper_bound(it->first)) {
+      ASSERT_TRUE(Find(it->first)) << it->first;
+      ASSERT_EQ(RecNo(), it->second) << it->first;
+    }
+  };
+  auto remove = [&](int32_t rec) {
+    GoRecord(rec);
+    ASSERT_EQ(DeleteIndexKey(reinterpret_cast<const uint8_t*>(key_of[rec].data()), 1), 0)
+        << ErrorMsg;
+    for (auto it = model.begin(); it != model.end(); ++it) {
+      if (it->second == rec) {
+        model.erase(it);
+        break;
+      }
+    }
+  };
+  check("built");
+  const int depth = *tree().leaf_depths.begin();
+  ASSERT_GE(depth, 3);
+
+  // Whole leaves: one in the middle of its parent, then the right-most child of a parent that
+  // is not the last one, a few times each.
+  for (int round = 0; round < 6; ++round) {
+    const testing_support::ndx::Tree t = tree();
+    const bool middle = round % 2 == 0;
+    const testing_support::ndx::Tree::Leaf* pick = nullptr;
+    for (size_t i = 0; i + 1 < t.leaf_pages.size() && pick == nullptr; ++i) {
+      const auto& l = t.leaf_pages[i];
+      const bool fits = middle ? l.child_pos > 0 && l.child_pos + 1 < l.siblings
+                               : l.child_pos + 1 == l.siblings && l.siblings > 1;
+      if (fits && i > 0) pick = &l;
+    }
+    ASSERT_NE(pick, nullptr) << "round " << round;
+    for (const auto& e : pick->entries)
+      ASSERT_NO_FATAL_FAILURE(remove(static_cast<int32_t>(e.rec)));
+    ASSERT_NO_FATAL_FAILURE(check("emptied leaf, round " + std::to_string(round)));
+  }
+
+  // Random deletes down to three keys.
+  std::vector<int32_t> present;
+  for (const auto& [k, r] : model) present.push_back(r);
+  std::shuffle(present.begin(), present.end(), rng);
+  while (present.size() > 3) {
+    ASSERT_NO_FATAL_FAILURE(remove(present.back()));
+    present.pop_back();
+    ASSERT_NO_FATAL_FAILURE(check("deleted down to " + std::to_string(present.size())));
+  }
+
+  // Insert every record's key again, in random order.
+  std::vector<int32_t> missing;
+  for (int32_t r = 1; r <= kRecords; ++r) {
+    if (std::find(present.begin(), present.end(), r) == present.end()) missing.push_back(r);
+  }
+  std::shuffle(missing.begin(), missing.end(), rng);
+  for (int32_t rec : missing) {
+    GoRecord(rec);
+    ASSERT_EQ(AppendIndex(reinterpret_cast<const uint8_t*>(key_of[rec].data()), 1), 1) << ErrorMsg;
+    model.emplace_hint(model.lower_bound(key_of[rec]), key_of[rec], rec);
+    if (model.size() % 10 == 0 || model.size() == kRecords) {
+      ASSERT_NO_FATAL_FAILURE(check("inserted up to " + std::to_string(model.size())));
+    }
+  }
+  EXPECT_LE(*tree().leaf_depths.begin(), depth + 1);
 }
 
 // ---- Find ------------------------------------------------------------------------------
