@@ -87,6 +87,28 @@ class IndexNavTest : public testing_support::EngineTest {
 
 std::string Pad(const std::string& s, size_t n) { return s + std::string(n - s.size(), ' '); }
 
+// Walks the table in index order and seeks every key of field 1: "" when the walk gives
+// exactly `keys` in sorted order and each key is found on a record that holds it, else what
+// went wrong first.
+std::string WalkAndFindAll(std::vector<std::string> keys) {
+  std::sort(keys.begin(), keys.end());
+  std::vector<std::string> walked;
+  GoTop();
+  for (int guard = 0; !dEOF() && guard < 1000; ++guard) {
+    if (ErrorCode != 0) return "walk: " + ErrorMsg;
+    walked.push_back(Peek(1, RecNo()));
+    SKIP(1);
+  }
+  if (walked != keys) {
+    return "walked " + std::to_string(walked.size()) + " keys in an order other than the " +
+           std::to_string(keys.size()) + " sorted ones";
+  }
+  for (const std::string& k : keys) {
+    if (!Find(k) || Peek(1, RecNo()) != k) return "not found: " + k + " " + ErrorMsg;
+  }
+  return "";
+}
+
 // ---- The model test ---------------------------------------------------------------------
 
 // Appends and key-changing replaces on a C(100) index (4 keys per page, so splits happen at
@@ -522,6 +544,71 @@ TEST_F(IndexNavTest, AnotherProgramsSplitsAreNotWalkedFromStalePages) {
   EXPECT_EQ(RecCount(), 70);
   EXPECT_EQ(Forward().size(), 70u) << ErrorMsg;
   go.Put('x');
+  EXPECT_EQ(kids.Wait(child), 0);
+}
+
+// This program stands on record 1 (no search since); another program then appends keys above
+// it, enough to split the index and move its root, so that record 1's key stays on the old
+// root page; this program changes record 1's key. The change must start from the file's
+// current anchor, and both programs then find every key.
+TEST_F(IndexNavTest, ReplaceAfterAnotherProgramsSplitStartsFromTheCurrentAnchor) {
+  std::vector<std::string> keys;
+  for (const char* k : {"M1", "M2", "M3", "M4"}) keys.push_back(Pad(k, 100));
+  const std::string path = MakeTable({{"KEY", 'C', 100, 0}}, keys);
+  IndexOn("KEY");
+  CloseAll();
+  std::vector<std::string> added;
+  for (int i = 0; i < 12; ++i) {
+    added.push_back(Pad("Z" + std::to_string(10 + i), 100));
+  }
+  std::vector<std::string> all = keys;
+  all.insert(all.end(), added.begin(), added.end());
+  all[0] = Pad("N1", 100);
+
+  testing_support::Pipe to_child, from_child;
+  testing_support::ChildProcesses kids;
+  const pid_t child = kids.Start([&] {
+    to_child.CloseWrite();
+    from_child.CloseRead();
+    ResetEngine();
+    AbortOnError = false;
+    if (to_child.Get() != 'a') return 9;
+    USE(path, nullptr, 0);
+    Set_Index_To(dir_ / "t.ndx");
+    if (ErrorCode != 0 || !ALock()) return 10;
+    for (const std::string& k : added) {
+      ClearRecord();
+      SetSlotText(1, k);
+      Append();
+      if (ErrorCode != 0) return 11;
+    }
+    Unlock();
+    from_child.Put('d');
+    if (to_child.Get() != 'w') return 12;
+    const std::string walk = WalkAndFindAll(all);
+    from_child.Write(walk.data(), walk.size());
+    CloseAll();
+    return walk.empty() ? 0 : 13;
+  });
+  to_child.CloseRead();
+  from_child.CloseWrite();
+
+  USE(path, nullptr, 0);
+  Set_Index_To(dir_ / "t.ndx");
+  ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+  GO(1);
+  ASSERT_TRUE(to_child.Put('a'));
+  ASSERT_EQ(from_child.Get(), 'd');
+  ASSERT_NE(GetU32LE(ReadFileBytes(dir_ / "t.ndx").data()), 1u) << "the root moved";
+  ASSERT_TRUE(RLock());
+  SetSlotText(1, "N1");
+  Replace();
+  ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+  Unlock();
+  EXPECT_EQ(WalkAndFindAll(all), "");
+  to_child.Put('w');
+  to_child.CloseWrite();
+  EXPECT_TRUE(from_child.WaitClosed()) << "the other program's walk went wrong";
   EXPECT_EQ(kids.Wait(child), 0);
 }
 
