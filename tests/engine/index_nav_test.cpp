@@ -13,6 +13,7 @@
 #include "engine/dates.h"
 #include "engine/dbf_file.h"
 #include "engine/error.h"
+#include "engine/index_common.h"
 #include "engine/index_driver.h"
 #include "engine/ndx_format.h"
 #include "engine/work_area.h"
@@ -609,6 +610,86 @@ TEST_F(IndexNavTest, ReplaceAfterAnotherProgramsSplitStartsFromTheCurrentAnchor)
   to_child.Put('w');
   to_child.CloseWrite();
   EXPECT_TRUE(from_child.WaitClosed()) << "the other program's walk went wrong";
+  EXPECT_EQ(kids.Wait(child), 0);
+}
+
+// A key routine that raises when asked to.
+bool g_key_routine_raises = false;
+std::string RaisingKey() {
+  if (g_key_routine_raises) throw EWendalError("key routine failed");
+  std::string key = Field(1);
+  key.resize(4, ' ');
+  return key;
+}
+
+// A key routine that raises in the middle of a move leaves this program counted as a reader
+// no longer: another program's append right after it goes through.
+TEST_F(IndexNavTest, MoveThatRaisesReleasesTheReadSemaphore) {
+  const std::string path = MakeTable({{"NAME", 'C', 4, 0}}, {"CCCC", "AAAA", "BBBB"});
+  Index_OnCB(&RaisingKey, dir_ / "t.ndx");
+  ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+  CloseAll();
+
+  testing_support::Pipe to_child, from_child;
+  testing_support::ChildProcesses kids;
+  const pid_t child = kids.Start([&] {
+    to_child.CloseWrite();
+    from_child.CloseRead();
+    ResetEngine();
+    AbortOnError = false;
+    ReadWaitTicks = 4;  // a writer that waits for a reader gives up after about 220 ms
+    IndexLockRetryMs = 2;
+    USE(path, nullptr, 0);
+    Set_Index_ToCB(&RaisingKey, dir_ / "t.ndx", 1);
+    if (ErrorCode != 0) return 10;
+    from_child.Put('r');
+    while (to_child.Get() == 'a') {
+      bool ok = false;
+      try {
+        ClearRecord();
+        SetSlotText(1, "DDDD");
+        if (ALock()) {
+          Append();
+          ok = ErrorCode == 0;
+        }
+      } catch (const EWendalError&) {
+        ok = false;
+      }
+      Unlock();
+      from_child.Put(ok ? '1' : '0');
+    }
+    CloseAll();
+    return 0;
+  });
+  to_child.CloseRead();
+  from_child.CloseWrite();
+  ASSERT_EQ(from_child.Get(), 'r');
+
+  USE(path, nullptr, 0);
+  Set_Index_ToCB(&RaisingKey, dir_ / "t.ndx", 1);
+  ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+  struct Case {
+    const char* name;
+    void (*prepare)();
+    void (*move)();
+  };
+  const Case cases[] = {
+      {"GoTop", [] {}, [] { GoTop(); }},
+      {"GoBottom", [] {}, [] { GoBottom(); }},
+      {"SKIP back from the first record", [] { GoTop(); }, [] { SKIP(-1); }},
+      {"GO", [] {}, [] { GO(2); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.prepare();
+    ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+    g_key_routine_raises = true;
+    EXPECT_THROW(c.move(), EWendalError);
+    g_key_routine_raises = false;
+    ASSERT_TRUE(to_child.Put('a'));
+    EXPECT_EQ(from_child.Get(), '1') << "the other program's append failed";
+  }
+  to_child.Put('e');
   EXPECT_EQ(kids.Wait(child), 0);
 }
 
