@@ -1,6 +1,8 @@
 #include "engine/index_nav.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstring>
@@ -691,6 +693,66 @@ TEST_F(IndexNavTest, MoveThatRaisesReleasesTheReadSemaphore) {
   }
   to_child.Put('e');
   EXPECT_EQ(kids.Wait(child), 0);
+}
+
+// A key change whose index writes hit the file-size limit, at each write in turn: 20 keys of
+// C(100) fill five leaves and the root, and record 1's new key lands in a full leaf, so the
+// leaf, the root and a new root are written. Afterwards every key the change did not touch is
+// found, and an index whose header still matches the table holds exactly the table's keys.
+TEST_F(IndexNavTest, WriteFailuresInASplitLoseNoKeyOrMarkTheIndexOutOfDate) {
+  std::vector<std::string> keys;
+  for (int i = 101; i <= 120; ++i) keys.push_back(Pad("K" + std::to_string(i), 100));
+  const std::string path = MakeTable({{"KEY", 'C', 100, 0}}, keys);
+  IndexOn("KEY");
+  CloseAll();
+  const std::string index = dir_ / "t.ndx";
+  const std::string table_bytes = ReadFileBytes(path);
+  const std::string index_bytes = ReadFileBytes(index);
+  ASSERT_EQ(GetU32LE(index_bytes.data()), 6u) << "the root";
+  ASSERT_EQ(GetU32LE(index_bytes.data() + 6 * 512), 4u) << "a full root";
+
+  for (uint32_t pages = 0; pages <= 10; ++pages) {
+    SCOPED_TRACE("file-size limit of " + std::to_string(pages) + " pages");
+    WriteFileBytes(path, table_bytes);
+    WriteFileBytes(index, index_bytes);
+    testing_support::ChildProcesses kids;
+    const pid_t child = kids.Start([&] {
+      ResetEngine();
+      AbortOnError = false;
+      // Over the limit a write fails with EFBIG instead of ending the program.
+      ::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{pages * 512ull, pages * 512ull};
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
+      USE(path + " exclusive", nullptr, 0);
+      Set_Index_To(index);
+      if (ErrorCode != 0) return 11;
+      GO(1);
+      SetSlotText(1, "K1155");
+      try {
+        Replace();
+      } catch (const EWendalError&) {
+      }
+      CloseAll();
+      return 0;
+    });
+    ASSERT_EQ(kids.Wait(child), 0);
+
+    USE(path + " exclusive", nullptr, 0);
+    ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+    const bool out_of_date = IndexHeaderRecCount(index) != RecCount();
+    GO(2);  // a record the change did not touch
+    Set_Index_To(index);
+    ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+    for (size_t i = 1; i < keys.size(); ++i) {
+      EXPECT_TRUE(Find(keys[i]) && Peek(1, RecNo()) == keys[i]) << keys[i];
+    }
+    if (!out_of_date) {
+      std::vector<std::string> now;
+      for (int32_t r = 1; r <= RecCount(); ++r) now.push_back(Peek(1, r));
+      EXPECT_EQ(WalkAndFindAll(now), "");
+    }
+    CloseAll();
+  }
 }
 
 }  // namespace
