@@ -43,8 +43,12 @@ fuzz_flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=al
 cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++-14 -DQT_FREE_ONLY=ON -DPX_FUZZ=ON \
   -DCMAKE_CXX_FLAGS="$fuzz_flags" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined"
-cmake --build "$root/build-fuzz" -j "$jobs" --target expr_fuzz
+cmake --build "$root/build-fuzz" -j "$jobs" --target expr_fuzz ndx_fuzz
 "$root/build-fuzz/fuzz/expr_fuzz" -runs=200000 -seed=1 -max_len=300 -timeout=10 \
   -max_total_time=600 -dict="$root/fuzz/expr.dict" -artifact_prefix="$root/build-fuzz/"
+
+echo "== clang 14 libFuzzer: damaged index files"
+"$root/build-fuzz/fuzz/ndx_fuzz" -runs=4000 -seed=1 -max_len=64 -timeout=10 \
+  -max_total_time=60 -artifact_prefix="$root/build-fuzz/"
 
 echo "All tests passed."

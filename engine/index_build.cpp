@@ -154,10 +154,11 @@ void QuickSort(const uint8_t** a, size_t n, const Less& less) {
 // ---- Page writer -----------------------------------------------------------------------
 
 // Fills the B-tree bottom-up from entries in key order. Level 0 holds the leaves. A full leaf
-// is written when the next entry comes, and a copy of its last entry goes up with the leaf's
-// page as child. A full inner page gives up its last entry instead: that entry's child
-// becomes the page's right-most child and the entry goes up with the page as child. Pages are
-// numbered from 1 in the order they are written and go out through a buffer of whole pages.
+// is written when the next entry comes, and a copy of its last entry's key goes up with the
+// leaf's page as child and record number 0 (inner entries name no record). A full inner page gives
+// up its last entry instead: that entry's child becomes the page's right-most child and the entry
+// goes up with the page as child. Pages are numbered from 1 in the order they are written and go
+// out through a buffer of whole pages.
 class PageWriter {
  public:
   PageWriter(platform::File& file, const TNdxHeader& h, const std::string& name)
@@ -201,7 +202,7 @@ class PageWriter {
         SetNodeRightChild(l->page.data(), h_, GetU32LE(up.data()));
       }
       const uint32_t page_no = WritePage(*l);
-      Add(level + 1, up.data() + 8, GetU32LE(up.data() + 4), page_no);
+      Add(level + 1, up.data() + 8, 0, page_no);
       l = &levels_[level];  // the vector may have grown
     }
     uint8_t* e = NodeEntry(l->page.data(), h_, l->count);

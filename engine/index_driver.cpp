@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/expr.h"
 #include "engine/hooks.h"
@@ -493,7 +494,7 @@ void OpenIndex(const std::string& file_name, TKeyMaker key_maker, bool no_cache,
   ix->Area = CurrentArea;
 
   // 3. Header and expression, read under the read semaphore.
-  uint8_t head[kNdxExprOffset + kNdxExprSize] = {};
+  uint8_t head[kNdxPageSize] = {};
   uint64_t size = 0;
   size_t got = 0;
   {
@@ -509,6 +510,10 @@ void OpenIndex(const std::string& file_name, TKeyMaker key_maker, bool no_cache,
   }
   const char* stored = reinterpret_cast<const char*>(head + kNdxExprOffset);
   ix->Expression.assign(stored, strnlen(stored, kNdxExprSize - 1));
+  // An index marked out of date keeps the mark through every later header write.
+  const uint32_t stored_count = GetU32LE(head + kNdxCountOffset);
+  ix->OutOfDate = GetU32LE(head + kNdxCheckOffset) == ~stored_count &&
+                  stored_count == static_cast<uint32_t>(kNdxOutOfDateCount);
 
   // 4. The key: a KeyMaker or the stored expression, compiled.
   const bool made_by_key_maker = NormalizeKeyExpression(ix->Expression) == g_keymaker_text;
@@ -540,6 +545,11 @@ void OpenIndex(const std::string& file_name, TKeyMaker key_maker, bool no_cache,
       return;
     }
     ix->FromExpression = true;
+    // A file without the key-type letter (as other tools write it): a numeric key takes the
+    // expression's type, as the build would have chosen it.
+    if (ix->Header.NoTypeLetter && ix->Header.KeyType != 'C') {
+      ix->Header.KeyType = ix->Expr->ResultType == 'D' ? 'D' : 'N';
+    }
     ix->Compare = KeyCompareFor(ix->Header.KeyType);
   }
   ix->CharKey = ix->Header.KeyType == 'C';

@@ -558,6 +558,50 @@ void SyncSlot1AfterChange(TIndexRec& ix) {
   }
 }
 
+// ---- Header page -----------------------------------------------------------------------
+
+// Writes page 0 from the record (the header, the expression and the table's record count and
+// name, or the out-of-date mark) and flushes it when IndexFlush is set. Returns 0 or the
+// system's code; `flushing` tells that the flush failed.
+int PutHeaderPage(TIndexRec& ix, bool& flushing) {
+  flushing = false;
+  std::array<uint8_t, kNdxPageSize> page{};
+  const TDbfFileRec* t = CurrentTable();
+  TWorkAreaRec* wa = ix.Area >= 1 && ix.Area <= kMaxArea ? WorkAreas[ix.Area].get() : nullptr;
+  if (wa != nullptr) t = &wa->Dbf;
+  const int32_t count = ix.OutOfDate ? kNdxOutOfDateCount : (t != nullptr ? t->RecCount : 0);
+  BuildNdxHeaderPage(ix.Header, ix.Expression, count, t != nullptr ? t->FileName : std::string(),
+                     page.data());
+  int rc = ix.File.WriteAt(0, page.data(), page.size());
+  if (rc == 0 && IndexFlush) {
+    rc = ix.File.Flush();
+    flushing = rc != 0;
+  }
+  if (rc == 0) ix.HeaderChanged = false;
+  return rc;
+}
+
+// PutHeaderPage inside a change: false after reporting through the plain error state.
+bool WriteHeaderPage(TIndexRec& ix) {
+  bool flushing = false;
+  const int rc = PutHeaderPage(ix, flushing);
+  if (rc == 0) return true;
+  return Fail(static_cast<uint16_t>(rc),
+              flushing ? std::string("Unable to flush file  [WENNDX.FlushFile]")
+                       : "Error writing index file:  " + ix.FileName + " [WriteAnchorNode]");
+}
+
+// After a write failed in the middle of a change the file may lack the key being inserted or
+// hold some keys twice: its header is marked out of date, and stays so until a rebuild. The
+// mark is written as far as the file takes it; the failure being reported stays the error.
+void MarkOutOfDate(TIndexRec& ix) {
+  KeepError keep;
+  ix.OutOfDate = true;
+  ix.HeaderChanged = true;
+  bool flushing = false;
+  PutHeaderPage(ix, flushing);
+}
+
 // ---- Insertion -------------------------------------------------------------------------
 
 struct EntryBytes {
@@ -631,13 +675,16 @@ bool InsertAt(TIndexRec& ix, size_t level, const EntryBytes& e, int p) {
   }
   SetNodeKeyCount(left.data(), static_cast<uint16_t>(kept));
   if (!leaf) SetNodeRightChild(left.data(), h, GetU32LE(sep.b.data()));
-  // The new page first: until the old page is rewritten, nothing refers to it.
+  // The writes go so that a failure at any of them leaves a tree that reaches every key it
+  // held: first the new page (nothing refers to it yet), then the parent or the new root
+  // (from then on both pages are reached, the old one still whole), the old page's lower
+  // half last.
   const uint32_t old_page = n.Page;
   if (!SeekAndWrite(ix, new_page, upper.data())) return false;
-  n.Data = left;
-  if (!SeekAndWrite(ix, old_page, n.Data.data())) return false;
-  // The separator: the greatest key under the lower page, pointing at it.
+  // The separator: the greatest key under the lower page, pointing at it; inner entries
+  // carry no record number.
   PutU32LE(sep.b.data(), old_page);
+  PutU32LE(sep.b.data() + 4, 0);
   if (level == 0) {
     uint32_t root = 0;
     if (!NewPage(ix, root)) return false;
@@ -646,13 +693,21 @@ bool InsertAt(TIndexRec& ix, size_t level, const EntryBytes& e, int p) {
     SetNodeKeyCount(r.data(), 1);
     SetNodeRightChild(r.data(), h, new_page);
     if (!SeekAndWrite(ix, root, r.data())) return false;
+    // The header names the new root before the old root loses its upper half.
+    const uint32_t old_root = ix.Header.Root;
     ix.Header.Root = root;
-    ix.HeaderChanged = true;
-    return true;
+    if (!WriteHeaderPage(ix)) {
+      ix.Header.Root = old_root;
+      return false;
+    }
+  } else {
+    TPathNode& parent = DescentPath.Nodes[level - 1];
+    SetChildAt(ix, parent.Data.data(), parent.Pos, new_page);
+    if (!InsertAt(ix, level - 1, sep, parent.Pos)) return false;
   }
-  TPathNode& parent = DescentPath.Nodes[level - 1];
-  SetChildAt(ix, parent.Data.data(), parent.Pos, new_page);
-  return InsertAt(ix, level - 1, sep, parent.Pos);
+  TPathNode& old = DescentPath.Nodes[level];
+  old.Data = left;
+  return SeekAndWrite(ix, old_page, old.Data.data());
 }
 
 // ---- Deletion --------------------------------------------------------------------------
@@ -683,7 +738,7 @@ bool UpdateSeparator(TIndexRec& ix, size_t level, uint32_t page) {
     TPathNode& parent = DescentPath.Nodes[l - 1];
     if (parent.Pos < Count(parent.Data.data())) {
       uint8_t* entry = NodeEntry(parent.Data.data(), ix.Header, static_cast<uint32_t>(parent.Pos));
-      PutU32LE(entry + 4, EntryRecNo(top.b.data()));
+      PutU32LE(entry + 4, 0);
       std::memcpy(EntryKey(entry), top.b.data() + 8, ix.Header.KeyLen);
       return SeekAndWrite(ix, parent.Page, parent.Data.data());
     }
@@ -700,8 +755,10 @@ bool ResetEmpty(TIndexRec& ix) {
   return SeekAndWrite(ix, 1, empty.data());
 }
 
-// Removes child `pos` of the path's inner node at `level`; empties propagate upward, an
-// inner node left with only its right-most child is replaced by that child.
+// Removes child `pos` of the path's inner node at `level`. A node whose only child goes is
+// removed from its parent in turn; a node left with one child keeps it as its right-most
+// child, so every leaf stays at one depth. Only the root gives way to its single child (every
+// leaf then moves up one level).
 bool RemoveChild(TIndexRec& ix, size_t level, int pos) {
   const TNdxHeader& h = ix.Header;
   TPathNode& n = DescentPath.Nodes[level];
@@ -723,17 +780,10 @@ bool RemoveChild(TIndexRec& ix, size_t level, int pos) {
   std::memset(NodeEntry(node, h, k - 1u), 0, h.EntrySize + 4u);
   SetNodeKeyCount(node, static_cast<uint16_t>(k - 1));
   SetNodeRightChild(node, h, right);
-  if (k - 1 == 0) {
-    // Only the right-most child is left: it takes the node's place.
-    if (level == 0) {
-      ix.Header.Root = right;
-      ix.HeaderChanged = true;
-      return true;
-    }
-    TPathNode& parent = DescentPath.Nodes[level - 1];
-    SetChildAt(ix, parent.Data.data(), parent.Pos, right);
-    if (!SeekAndWrite(ix, parent.Page, parent.Data.data())) return false;
-    return !greatest_changed || UpdateSeparator(ix, level, right);
+  if (k - 1 == 0 && level == 0) {
+    ix.Header.Root = right;
+    ix.HeaderChanged = true;
+    return true;
   }
   if (!SeekAndWrite(ix, n.Page, node)) return false;
   return !greatest_changed || UpdateSeparator(ix, level, n.Page);
@@ -846,7 +896,12 @@ bool ReadAnchor(TIndexRec& ix) {
   if (!DecodeNdxHeader(bytes.data(), h)) {
     return Fail(222, "Unable to open index: " + ix.FileName + " [ReadAnchor]");
   }
-  // The key layout is fixed when the index opens; only the tree's pages may move.
+  // The key layout is fixed when the index opens; only the tree's pages may move. A file
+  // without the key-type letter keeps the type chosen at the open.
+  if (!ix.CurKey.empty() && h.NoTypeLetter && ix.Header.NoTypeLetter &&
+      IsNumericKeyType(h.KeyType) == IsNumericKeyType(ix.Header.KeyType)) {
+    h.KeyType = ix.Header.KeyType;
+  }
   if (!ix.CurKey.empty() && (h.KeyType != ix.Header.KeyType || h.KeyLen != ix.Header.KeyLen)) {
     return Fail(222, "Unable to open index: " + ix.FileName + " [ReadAnchor]");
   }
@@ -855,26 +910,15 @@ bool ReadAnchor(TIndexRec& ix) {
 }
 
 void WriteAnchorNode(TIndexRec& ix) {
-  std::array<uint8_t, kNdxPageSize> page{};
-  const TDbfFileRec* t = CurrentTable();
-  TWorkAreaRec* wa = ix.Area >= 1 && ix.Area <= kMaxArea ? WorkAreas[ix.Area].get() : nullptr;
-  if (wa != nullptr) t = &wa->Dbf;
-  BuildNdxHeaderPage(ix.Header, ix.Expression, t != nullptr ? t->RecCount : 0,
-                     t != nullptr ? t->FileName : std::string(), page.data());
-  int rc = ix.File.WriteAt(0, page.data(), page.size());
-  if (rc != 0) {
+  bool flushing = false;
+  const int rc = PutHeaderPage(ix, flushing);
+  if (rc == 0) return;
+  if (flushing) {
+    SetErrorAndRaise(static_cast<uint16_t>(rc), "Unable to flush file  [WENNDX.FlushFile]");
+  } else {
     SetErrorAndRaise(static_cast<uint16_t>(rc),
                      "Error writing index file:  " + ix.FileName + " [WriteAnchorNode]");
-    return;
   }
-  if (IndexFlush) {
-    rc = ix.File.Flush();
-    if (rc != 0) {
-      SetErrorAndRaise(static_cast<uint16_t>(rc), "Unable to flush file  [WENNDX.FlushFile]");
-      return;
-    }
-  }
-  ix.HeaderChanged = false;
 }
 
 bool CheckIndexFileSize(TIndexRec& ix) {
@@ -1153,6 +1197,9 @@ void SyncIndex() {
     if (TIndexRec* ix = Primary()) SyncOne(*ix);
     return;
   }
+  // Before a change of the record: another program's writes since the last look are taken in
+  // first, so that the change starts from the anchors and pages the file holds now.
+  ForeignChange();
   for (int s = 1; s <= kMaxIndexSlots; ++s) {
     if (!a->Slots[s]) continue;
     ErrorCode = 0;
@@ -1211,15 +1258,14 @@ int AppendIndex(const uint8_t* key, int slot) {
     return 0;
   }
   const EntryBytes e = MakeEntry(*ix, 0, static_cast<uint32_t>(t->RecNo), key);
-  const TNdxHeader before = ix->Header;
   const bool ok = InsertAt(*ix, DescentPath.Nodes.size() - 1, e, leaf.Pos);
   // The pages changed under the path: nobody walks it again.
   DescentPath.Reset();
   DescentPath.Owner = nullptr;
   ix->CurNode = nullptr;
   if (!ok) {
-    // A failed write leaves the header as it was, so no page taken for the split is used.
-    ix->Header = before;
+    // The pages taken stay taken: a parent written before the failure may refer to them.
+    MarkOutOfDate(*ix);
     return -1;
   }
   ix->HeaderChanged = true;
@@ -1259,7 +1305,10 @@ int DeleteIndexKey(const uint8_t* key, int slot) {
   DescentPath.Reset();
   DescentPath.Owner = nullptr;
   ix->CurNode = nullptr;
-  if (!ok) return -2;
+  if (!ok) {
+    MarkOutOfDate(*ix);
+    return -2;
+  }
   if (ix->HeaderChanged) {
     WriteAnchorNode(*ix);
     if (ErrorCode != 0 && ix->HeaderChanged) return -2;
@@ -1296,6 +1345,8 @@ void AddRecordKeys() {
   std::string msg;
   std::exception_ptr raised;
   try {
+    // Another program's writes since the last look are taken in before the inserts.
+    ForeignChange();
     for (int s = 1; s <= kMaxIndexSlots && failed_slot == 0; ++s) {
       TIndexRec* ix = a->Slots[s].get();
       if (ix == nullptr) continue;

@@ -38,9 +38,12 @@ struct TIndexRec {
   std::string Expression;      // the expression text as stored in the header
   TKeyCompare Compare = nullptr;
   bool HeaderChanged = false;  // the anchor must be rewritten
-  bool CharKey = true;         // key type 'C'
-  bool AtStart = false;        // start-of-index flag
-  bool AtEnd = false;          // end-of-index flag
+  // A write failed in the middle of a change: the file may lack a key or hold one twice. Every
+  // header write then stores kNdxOutOfDateCount, so that the index is rebuilt.
+  bool OutOfDate = false;
+  bool CharKey = true;   // key type 'C'
+  bool AtStart = false;  // start-of-index flag
+  bool AtEnd = false;    // end-of-index flag
   bool Soundex = false;
   bool Descending = false;
   bool NoCache = false;  // opened with NOCACHE (or forced by SharedAccess)

@@ -341,6 +341,9 @@ void UnlockSemaphore(TSemaphoreRec& s) {
   if (const int rc = ReadBytes(s); rc != 0) {
     return Fail(s, static_cast<uint16_t>(rc), "Cannot read: " + s.FileName + " " + action);
   }
+  // Only this write is known to be seen: a change of another program that came before it
+  // and was never taken in stays due for the next change check.
+  const bool seen_all = Counter(s) == s.SeenCounter;
   const auto counter = static_cast<uint16_t>(Counter(s) + 1);
   PutU16LE(s.Bytes + 2, counter);
   // A writer that is also counted as a reader stays counted.
@@ -348,7 +351,7 @@ void UnlockSemaphore(TSemaphoreRec& s) {
   if (const int rc = WriteBytes(s); rc != 0) {
     return Fail(s, static_cast<uint16_t>(rc), "Cannot write to: " + s.FileName + " " + action);
   }
-  s.SeenCounter = counter;
+  if (seen_all) s.SeenCounter = counter;
   UnlockOrFail(s, action);
 }
 

@@ -71,6 +71,37 @@ class LockSemaphoreHold {
  private:
   bool held_ = false;
 };
+// Holds the index read semaphore of a move while `on`, from construction until Release or the
+// end of the scope, so that a key routine or a change check that raises does not leave this
+// program counted as a reader (other programs' writers would wait for it in vain).
+class ReadSemaphoreHold {
+ public:
+  explicit ReadSemaphoreHold(bool on) {
+    if (!on) return;
+    ReadSemaphore(true);
+    held_ = true;
+  }
+  ReadSemaphoreHold(const ReadSemaphoreHold&) = delete;
+  ReadSemaphoreHold& operator=(const ReadSemaphoreHold&) = delete;
+  ~ReadSemaphoreHold() {
+    if (!held_) return;
+    held_ = false;
+    try {
+      ReadSemaphore(false);
+    } catch (...) {
+      // Already unwinding from the failure that matters.
+    }
+  }
+  void Release() {
+    if (!held_) return;
+    held_ = false;
+    ReadSemaphore(false);
+  }
+
+ private:
+  bool held_ = false;
+};
+
 void SyncIndex() {
   if (Ix().SyncIndex) Ix().SyncIndex();
 }
@@ -130,7 +161,7 @@ void GoTop() {
   TDbfFileRec& t = Table();
   if (t.RecCount < 1) return;
   const bool indexed = Indexed();
-  if (indexed) ReadSemaphore(true);
+  ReadSemaphoreHold read(indexed);
   int32_t n = indexed ? Ix().FirstRec() : 1;
   // An index that holds no entry gives no start record.
   if (n < 1 || n > t.RecCount) {
@@ -155,7 +186,7 @@ void GoTop() {
   }
   if (indexed) {
     BuildCurrentKeys();
-    ReadSemaphore(false);
+    read.Release();
   }
 }
 
@@ -166,7 +197,7 @@ void GoBottom() {
   TDbfFileRec& t = Table();
   if (t.RecCount < 1) return;
   const bool indexed = Indexed();
-  if (indexed) ReadSemaphore(true);
+  ReadSemaphoreHold read(indexed);
   int32_t n = indexed ? Ix().LastRec() : t.RecCount;
   if (n < 1 || n > t.RecCount) {
     ToEnd(indexed);
@@ -191,7 +222,7 @@ void GoBottom() {
   }
   if (indexed) {
     BuildCurrentKeys();
-    ReadSemaphore(false);
+    read.Release();
   }
 }
 
@@ -221,7 +252,7 @@ void SKIP(int32_t n) {
   if (n < 0 && t.AtBof) return;
 
   const bool indexed = Indexed();
-  if (indexed) ReadSemaphore(true);
+  ReadSemaphoreHold read(indexed);
   t.AtBof = false;
   t.AtEof = false;
   int32_t count = 0;
@@ -242,7 +273,7 @@ void SKIP(int32_t n) {
       }
       ReadRecord(candidate);
       if (ErrorCode != 0) {
-        if (indexed) ReadSemaphore(false);
+        read.Release();
         return;
       }
       if (Visible(t)) --count;
@@ -275,7 +306,7 @@ void SKIP(int32_t n) {
     if (indexed && Ix().SetStartFlag) Ix().SetStartFlag();
   }
   if (indexed) {
-    ReadSemaphore(false);
+    read.Release();
     BuildCurrentKeys();
   }
 }
@@ -297,7 +328,7 @@ void GO(int32_t n) {
     t.AtBof = false;
     t.AtEof = false;
     const bool indexed = Indexed();
-    if (indexed) ReadSemaphore(true);
+    ReadSemaphoreHold read(indexed);
     // A failed read is reported by the file layer (halting when AbortOnError is on).
     ReadRecord(n);
     if (indexed) {
@@ -305,7 +336,7 @@ void GO(int32_t n) {
         SyncIndex();
         BuildCurrentKeys();
       }
-      ReadSemaphore(false);
+      read.Release();
     }
     return;
   }

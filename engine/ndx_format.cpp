@@ -29,7 +29,7 @@ void EncodeNdxHeader(const TNdxHeader& h, uint8_t* bytes) {
   std::fill(bytes, bytes + kNdxHeaderSize, uint8_t{0});
   PutU32LE(bytes + 0, h.Root);
   PutU32LE(bytes + 4, h.NextFree);
-  bytes[9] = static_cast<uint8_t>(h.KeyType);
+  bytes[9] = h.NoTypeLetter ? 0 : static_cast<uint8_t>(h.KeyType);
   PutU16LE(bytes + 12, h.KeyLen);
   PutU16LE(bytes + 14, h.KeysPerPage);
   PutU16LE(bytes + 16, h.NumericFlag);
@@ -57,6 +57,8 @@ bool DecodeNdxHeader(const uint8_t* bytes, TNdxHeader& h) {
   h.NumericFlag = GetU16LE(bytes + 16);
   h.EntrySize = GetU16LE(bytes + 18);
   h.Unique = bytes[23];
+  h.NoTypeLetter = bytes[9] == 0;
+  if (h.NoTypeLetter) h.KeyType = h.NumericFlag != 0 ? 'N' : 'C';
   return CheckNdxHeader(h);
 }
 

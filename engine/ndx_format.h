@@ -37,6 +37,11 @@ inline constexpr uint32_t kNdxNodeRoom = 504;
 // The smallest file that can hold an index: the header page and one node.
 inline constexpr uint64_t kNdxMinFileSize = 2 * kNdxPageSize;
 
+// The record count page 0 stores for an index that no longer matches its table (a write failed
+// in the middle of a change): no table has it, so a comparison with the table's count calls
+// for a rebuild. The count check stays valid, so the mark is told apart from a foreign file.
+inline constexpr int32_t kNdxOutOfDateCount = -1;
+
 // The expression stored for an index whose keys come from a caller's routine.
 inline constexpr const char* kKeyMakerText = "User defined KeyMaker was used to build this index";
 
@@ -56,6 +61,9 @@ struct TNdxHeader {
   uint16_t NumericFlag = 0;
   uint16_t EntrySize = 0;
   uint8_t Unique = 0;
+  // Byte 9 held 0, as other dBASE tools leave it: KeyType comes from the numeric flag (C or N;
+  // the index driver makes N a D for a date expression), and header writes keep the 0.
+  bool NoTypeLetter = false;
 };
 
 // 8 + key length, rounded up to a multiple of 4.
@@ -80,7 +88,8 @@ void EncodeNdxHeader(const TNdxHeader& h, uint8_t* bytes);
 // 1 <= root < next free. Whoever reads a header reports a false result as error 222.
 bool CheckNdxHeader(const TNdxHeader& h);
 
-// Reads the 24 header bytes into h and checks them (CheckNdxHeader).
+// Reads the 24 header bytes into h and checks them (CheckNdxHeader). A key-type byte of 0 is
+// read as C when the numeric flag is 0 and as N otherwise (NoTypeLetter set).
 bool DecodeNdxHeader(const uint8_t* bytes, TNdxHeader& h);
 
 // Builds the whole page 0: the header, the expression text (at most 100 bytes), and the tail

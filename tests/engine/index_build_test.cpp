@@ -25,110 +25,15 @@
 #include "engine/work_area.h"
 #include "platform/core/file.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/support/ndx_layout.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using namespace engine;
+using namespace testing_support::ndx;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
-
-// ---- The file layout, written out independently of the engine's encoder ---------------
-
-void Put16(std::string& s, size_t at, uint32_t v) {
-  for (int i = 0; i < 2; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
-}
-void Put32(std::string& s, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
-}
-uint32_t Get32(const std::string& s, size_t at) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(s[at + i]);
-  return v;
-}
-uint16_t Get16(const std::string& s, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(s[at]) |
-                               (static_cast<uint8_t>(s[at + 1]) << 8));
-}
-
-struct Layout {
-  char type;
-  uint16_t key_len, keys_per_page, numeric, entry_size;
-};
-
-std::string HeaderPage(uint32_t root, uint32_t next_free, const Layout& l, uint8_t unique,
-                       const std::string& expr, int32_t count, const std::string& stamp) {
-  std::string p(512, '\0');
-  Put32(p, 0, root);
-  Put32(p, 4, next_free);
-  p[9] = l.type;
-  Put16(p, 12, l.key_len);
-  Put16(p, 14, l.keys_per_page);
-  Put16(p, 16, l.numeric);
-  Put16(p, 18, l.entry_size);
-  p[23] = static_cast<char>(unique);
-  p.replace(24, expr.size(), expr);
-  Put32(p, 488, ~static_cast<uint32_t>(count));
-  Put32(p, 492, static_cast<uint32_t>(count));
-  p.replace(496, stamp.size(), stamp);
-  return p;
-}
-
-struct Entry {
-  uint32_t child;
-  uint32_t rec;
-  std::string key;
-};
-
-// A node page: key count, entries (child 0 in a leaf), then the right-most child.
-std::string NodePage(const std::vector<Entry>& entries, uint32_t right, const Layout& l) {
-  std::string p(512, '\0');
-  Put32(p, 0, static_cast<uint32_t>(entries.size()));
-  size_t at = 4;
-  for (const Entry& e : entries) {
-    Put32(p, at, e.child);
-    Put32(p, at + 4, e.rec);
-    p.replace(at + 8, e.key.size(), e.key);
-    at += l.entry_size;
-  }
-  Put32(p, at, right);
-  return p;
-}
-
-std::string Padded(const std::string& s, size_t n) { return s + std::string(n - s.size(), ' '); }
-
-// Reads the tree from root down with the layout above; returns the leaf entries in order and
-// checks that every leaf is at the same depth and every inner entry's key is the greatest
-// key of its subtree.
-struct Tree {
-  const std::string& bytes;
-  uint16_t key_len = Get16(bytes, 12);
-  uint16_t entry_size = Get16(bytes, 18);
-  std::vector<Entry> leaves;
-  std::set<int> leaf_depths;
-
-  std::string Walk(uint32_t page, int depth) {
-    EXPECT_GE(page, 1u);
-    EXPECT_LT(page, Get32(bytes, 4));
-    const size_t base = static_cast<size_t>(page) * 512;
-    const uint32_t count = Get32(bytes, base);
-    EXPECT_LE(count, Get16(bytes, 14));
-    auto entry = [&](uint32_t i) {
-      const size_t at = base + 4 + i * entry_size;
-      return Entry{Get32(bytes, at), Get32(bytes, at + 4), bytes.substr(at + 8, key_len)};
-    };
-    if (count == 0 || entry(0).child == 0) {
-      leaf_depths.insert(depth);
-      for (uint32_t i = 0; i < count; ++i) leaves.push_back(entry(i));
-      return count ? entry(count - 1).key : std::string();
-    }
-    for (uint32_t i = 0; i < count; ++i) {
-      const Entry e = entry(i);
-      EXPECT_EQ(Walk(e.child, depth + 1), e.key) << "page " << page << " entry " << i;
-    }
-    return Walk(Get32(bytes, base + 4 + count * entry_size), depth + 1);
-  }
-};
 
 // ---- Fixture ---------------------------------------------------------------------------
 
@@ -211,10 +116,12 @@ TEST_F(IndexBuildTest, GoldenThreeLevels) {
   const std::string file = Build("KEY");
   ASSERT_EQ(file.size(), 11u * 512);
   EXPECT_EQ(file.substr(0, 512), HeaderPage(10, 11, kC100, 0, "KEY", 25, "t.dbf"));
-  auto e = [&](int j, uint32_t child) {  // the j-th key in sorted order (0-based)
+  // The j-th key in sorted order (0-based): in a leaf with its record, in an inner page with
+  // its child and record number 0.
+  auto e = [&](int j, uint32_t child) {
     char k[16];
     std::snprintf(k, sizeof k, "K%02d", j + 1);
-    return Entry{child, static_cast<uint32_t>(25 - j), Padded(k, 100)};
+    return Entry{child, child == 0 ? static_cast<uint32_t>(25 - j) : 0u, Padded(k, 100)};
   };
   auto leaf = [&](int first, int n) {
     std::vector<Entry> v;
@@ -244,7 +151,7 @@ TEST_F(IndexBuildTest, MultiLevelLeavesWalkInKeyOrderWithEqualKeysInRecordOrder)
   KeyTable(keys);
   GO(5);
   const std::string file = Build("KEY");
-  Tree tree{file, Get16(file, 12), Get16(file, 18), {}, {}};
+  Tree tree{file};
   tree.Walk(Get32(file, 0), 0);
   EXPECT_EQ(tree.leaf_depths.size(), 1u);
   EXPECT_GE(*tree.leaf_depths.begin(), 3);
@@ -318,7 +225,7 @@ TEST_F(IndexBuildTest, ExternalSortGivesTheSameFile) {
   IndexSortMemory = 1;  // 256 records a run: a dozen runs
   const std::string merged = Build("KEY", "b.ndx");
   EXPECT_TRUE(merged == in_memory);
-  Tree tree{in_memory, Get16(in_memory, 12), Get16(in_memory, 18), {}, {}};
+  Tree tree{in_memory};
   tree.Walk(Get32(in_memory, 0), 0);
   ASSERT_EQ(tree.leaves.size(), keys.size());
   for (size_t i = 1; i < tree.leaves.size(); ++i) {

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/dates.h"
 #include "engine/dbf_file.h"
 #include "engine/error.h"
+#include "engine/expr.h"
 #include "engine/hooks.h"
 #include "engine/index_build.h"
 #include "engine/index_common.h"
@@ -19,6 +21,7 @@
 #include "platform/core/file.h"
 #include "platform/core/halt.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/support/ndx_layout.h"
 #include "tests/support/processes.h"
 #include "tests/support/temp_dir.h"
 
@@ -516,6 +519,87 @@ TEST_F(IndexDriverTest, TwoProcessesSeeEachOthersChanges) {
   Unlock();
   to_child.Put('r');
   EXPECT_EQ(children.Wait(child), 0);
+}
+
+// Index files as other dBASE tools write them, from the public layout: byte 9 (the key-type
+// letter) 0 and no record count or table name at the end of the header. The key type then
+// follows the numeric flag and the expression; the files open, walk in key order, seek, take
+// a new key, and keep their 0 at byte 9.
+TEST_F(IndexDriverTest, IndexWithoutKeyTypeLetterOpensWalksAndSeeks) {
+  namespace ndx = testing_support::ndx;
+  const std::string table = dir_ / "f.dbf";
+  {
+    std::vector<TFieldDef> fields = {{"NAME", 'C', 5, 0}, {"NUM", 'N', 5, 0}, {"DAY", 'D', 8, 0}};
+    TDbfFileRec t;
+    CreateDBF(t, table, 3, fields);
+    ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+    t.FileName = table;
+    OpenDbfFile(t);
+    for (const char* r : {" DELTA   3020240315", " ALPHA   1020231201", " CHARL   2020250704"}) {
+      std::memcpy(t.RecBuf.data(), r, t.RecLen);
+      PutDbfRecord(t, t.RecCount + 1);
+    }
+    CloseDbf(t);
+  }
+  Century = true;
+  USE(table + " exclusive", nullptr, 0);
+  ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+  // The key of record r under `expr`, as the file stores it.
+  auto key_of = [](const std::string& expr, int32_t r) {
+    GO(r);
+    TExprBlock* b = AssignExpr(expr);
+    const void* v = EvaluateExpr(b);
+    std::string key;
+    if (b->ResultType == 'C') {
+      key = ExprResultText(b);
+    } else {
+      key.assign(8, '\0');
+      PutKeyNumber(reinterpret_cast<uint8_t*>(key.data()), *static_cast<const double*>(v));
+    }
+    FreeExpr(b);
+    return key;
+  };
+  struct Case {
+    const char* expr;
+    uint16_t key_len;
+    uint16_t numeric;
+    std::vector<int32_t> order;  // records in key order
+    const char* seek;
+    int32_t found;
+  };
+  const Case cases[] = {
+      {"NAME", 5, 0, {2, 3, 1}, "CHARL", 3},
+      {"NUM", 8, 1, {2, 3, 1}, "20", 3},
+      {"DAY", 8, 1, {2, 1, 3}, "03/15/2024", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expr);
+    const uint16_t entry = static_cast<uint16_t>((8 + c.key_len + 3) & ~3);
+    const ndx::Layout l{'\0', c.key_len, static_cast<uint16_t>(504 / entry), c.numeric, entry};
+    std::string file = ndx::HeaderPage(1, 2, l, 0, c.expr, 0, "");
+    std::fill(file.begin() + 488, file.end(), '\0');
+    std::vector<ndx::Entry> entries;
+    for (int32_t r : c.order) entries.push_back({0, static_cast<uint32_t>(r), key_of(c.expr, r)});
+    file += ndx::NodePage(entries, 0, l);
+    const std::string name = dir_ / (std::string(c.expr) + ".ndx");
+    testing_support::WriteFileBytes(name, file);
+
+    Set_Index_To(name);
+    ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+    EXPECT_EQ(Walk(), c.order);
+    EXPECT_TRUE(Find(c.seek));
+    EXPECT_EQ(RecNo(), c.found);
+    // A new record's key goes in at its place; the file keeps its 0 at byte 9.
+    ClearRecord();
+    Append();
+    ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
+    std::vector<int32_t> with_blank = c.order;
+    // The blank key (blanks, 0, the blank date) comes first.
+    with_blank.insert(with_blank.begin(), RecNo());
+    EXPECT_EQ(Walk(), with_blank);
+    Close_Indexes();
+    EXPECT_EQ(ReadFileBytes(name)[9], '\0');
+  }
 }
 
 }  // namespace

@@ -404,6 +404,28 @@ TEST_F(IndexSemaphoreTest, NestedActionsTouchTheFileOnce) {
   EXPECT_EQ(SemState(sem_), "1/0/1");
 }
 
+// A write notes only its own change as seen: a peer's earlier change that this area never
+// took in is still reported by the next change check.
+TEST_F(IndexSemaphoreTest, UnlockDoesNotHideAnEarlierChangeOfAPeer) {
+  UsePeerTables();
+  LoginPeer(1);
+  LoginPeer(2);
+  EXPECT_EQ(Raised(smLockSemaphore), "");
+  EXPECT_EQ(Raised(smUnlockSemaphore), "");
+  Select(1);
+  EXPECT_EQ(Raised(smLockSemaphore), "");
+  EXPECT_EQ(Raised(smUnlockSemaphore), "");
+  EXPECT_EQ(SemState(sem_), "2/0/2");
+  int rereads = 0;
+  EXPECT_TRUE(SemaphoreChangeCheck([&] { ++rereads; })) << "the peer's change is still due";
+  EXPECT_FALSE(SemaphoreChangeCheck([&] { ++rereads; }));
+  EXPECT_EQ(rereads, 1);
+  // With nothing unseen, the area's own write is not reported back to it.
+  EXPECT_EQ(Raised(smLockSemaphore), "");
+  EXPECT_EQ(Raised(smUnlockSemaphore), "");
+  EXPECT_FALSE(SemaphoreChangeCheck([&] { ++rereads; }));
+}
+
 TEST_F(IndexSemaphoreTest, UnbalancedActionsAreError254) {
   LoginArea(1);
   EXPECT_EQ(Raised(smDecRead),
