@@ -9,6 +9,7 @@
 #include "app/question_window.h"
 #include "app/start_window.h"
 #include "app/window_support.h"
+#include "platform/gui/activation.h"
 
 namespace app {
 namespace {
@@ -95,10 +96,17 @@ std::string TControlForm::CorrectAnswersOfRecord() const {
 bool TControlForm::BuildTest() {
   TAppContext& ctx = Ctx();
   TBuildingTestDlg* dialog = ctx.BuildingTestDlg;
+  // The window under the dialog: when the build ends without a test, the activation goes back
+  // to it once the handler has returned, as after a box of its own.
+  QWidget* under = platform::gui::LastActivatedWindow();
   // Whatever ends the build, the dialog goes and the normal cursor comes back.
   auto end_wait = [dialog] {
     dialog->hide();
     THourglass::Restore();
+  };
+  auto stop = [&] {
+    end_wait();
+    if (under != nullptr && under != dialog) platform::gui::ScheduleActivation(under);
   };
   try {
     THourglass::Set();
@@ -109,13 +117,13 @@ bool TControlForm::BuildTest() {
 
     TQSelector* selector = ctx.QSelector;
     if (selector == nullptr) {  // released by an earlier build: the draw ran already
-      end_wait();
+      stop();
       return false;
     }
     selector->LoadQuestions();
     selector->PickQuestions();
     if (ctx.Test.QuestionCount < 1) {
-      end_wait();
+      stop();
       return false;
     }
 
@@ -134,7 +142,7 @@ bool TControlForm::BuildTest() {
       correctAnswers.Add(CorrectAnswersOfRecord());
     }
   } catch (...) {
-    end_wait();
+    stop();
     throw;
   }
   end_wait();
