@@ -1,6 +1,7 @@
 #include "app/app_context.h"
 
 #include <QWidget>
+#include <algorithm>
 #include <cassert>
 
 #include "app/building_test_dlg.h"
@@ -36,6 +37,31 @@ TAppContext& Ctx() {
 }
 
 void SetStartSettings() { engine::OpenModeOverride = 0; }
+
+void TAppContext::Release(QWidget* window) {
+  auto it = std::find_if(windows_.begin(), windows_.end(),
+                         [window](const std::unique_ptr<QWidget>& w) { return w.get() == window; });
+  if (window == nullptr || it == windows_.end()) return;
+  QWidget* released = it->release();
+  windows_.erase(it);
+  auto clear = [window](auto*& slot) {
+    if (slot != nullptr && static_cast<QWidget*>(slot) == window) slot = nullptr;
+  };
+  clear(Splash);
+  clear(StartUp);
+  clear(Disclaimer);
+  clear(Questions);
+  clear(ItemReview);
+  clear(ControlForm);
+  clear(Results);
+  clear(ObjectiveBreak);
+  clear(BuildingTestDlg);
+  clear(QSelector);
+  clear(ExhibitWnd);
+  clear(Notes);
+  clear(MissedItemsWnd);
+  released->deleteLater();
+}
 
 template <typename Window>
 void TAppContext::Create(Window*& slot, Window* window) {

@@ -3,6 +3,8 @@
 // at a time; the windows reach one another through it. Tests create a fresh one per test.
 #pragma once
 
+#include <QStringList>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +40,15 @@ struct TStartUpValues {
   std::string AppDir;  // the program's folder, ending with "/"
 };
 
+// The test in progress. It outlives the windows that change it, so it lives here.
+struct TTestState {
+  int32_t CurrentItem = 0;    // 1-based position of the item shown; 0 before the first
+  int32_t ReviewFlag = 1;     // the question window's review state
+  int32_t QuestionCount = 0;  // the number of questions drawn
+  uint32_t Seed = 0;          // the state of the program's random generator
+  bool TestRunning = false;   // set once the built test's question window is shown
+};
+
 class TAppContext {
  public:
   // Makes this context the current one.
@@ -51,7 +62,16 @@ class TAppContext {
   // one window at a time.
   void CreateWindows();
 
+  // Takes `window` out of the context's ownership, clears its slot at once and deletes it once
+  // control is back in the event loop (QObject::deleteLater). A window the context does not
+  // own is left alone.
+  void Release(QWidget* window);
+
   TStartUpValues Values;
+  TTestState Test;
+  // The program's arguments after the application object took its own (QApplication's
+  // arguments without the program's name); each names an objective to preselect.
+  QStringList Arguments;
 
   TSplash* Splash = nullptr;
   TStartUp* StartUp = nullptr;

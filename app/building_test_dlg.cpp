@@ -1,6 +1,6 @@
 #include "app/building_test_dlg.h"
 
-#include "app/centring.h"
+#include "app/window_support.h"
 #include "platform/gui/text.h"
 
 namespace app {

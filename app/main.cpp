@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   {
     platform::gui::Application application(argc, argv);
     app::TAppContext context;
+    context.Arguments = QCoreApplication::arguments().mid(1);
     context.CreateWindows();
     context.Splash->show();
     status = platform::gui::RunApplication();

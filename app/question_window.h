@@ -6,7 +6,9 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/window_support.h"
 #include "components/core/wen_dbf.h"
+#include "components/gui/wen_edit.h"
 #include "platform/gui/activation.h"
 
 namespace app {
@@ -21,6 +23,10 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   std::unique_ptr<components::TWenDbf> WenDbf1;
   // Shows the item's references; visible when the test shows chapters or links.
   QPushButton* ShowRefsBtn;
+  // The record's objective (hidden), bound to the field objective of WenDbf1.
+  components::TWenEdit* Objective;
+  // The status line.
+  TStatusBar* StatusBar1;
 };
 
 }  // namespace app

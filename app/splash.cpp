@@ -4,8 +4,8 @@
 
 #include "app/app_context.h"
 #include "app/artwork.h"
-#include "app/centring.h"
 #include "app/start_window.h"
+#include "app/window_support.h"
 #include "platform/core/paths.h"
 #include "platform/gui/guarded.h"
 

@@ -6,12 +6,12 @@
 
 #include "app/app_context.h"
 #include "app/artwork.h"
-#include "app/centring.h"
 #include "app/item_review_window.h"
 #include "app/objective_window.h"
 #include "app/question_window.h"
 #include "app/test_controller.h"
 #include "app/test_discovery.h"
+#include "app/window_support.h"
 #include "platform/core/paths.h"
 #include "platform/gui/application.h"
 #include "platform/gui/guarded.h"
@@ -276,13 +276,11 @@ void TStartUp::ExitBtnClick() { platform::gui::RequestTerminate(); }
 void TStartUp::FormClose() { platform::gui::RequestTerminate(); }
 
 void TStartUp::closeEvent(QCloseEvent* event) {
-  platform::gui::RunGuarded([this] { FormClose(); });
-  event->accept();
+  HandleCloseEvent(event, [this] { FormClose(); });
 }
 
 void TStartUp::keyPressEvent(QKeyEvent* event) {
-  // A dialog of ours does not close on Escape.
-  if (event->key() == Qt::Key_Escape) return;
+  if (RefuseEscape(event)) return;
   QDialog::keyPressEvent(event);
 }
 

@@ -1,21 +1,74 @@
-// The hidden test controller: the running test's per-question lists and the test's length.
+// The hidden test controller: the running test's per-question lists, its length, the size of
+// the question table, the points per question and the objective table, and the build of the
+// test from the random draw. The window is never shown.
 #pragma once
 
 #include <QLineEdit>
 #include <QWidget>
+#include <array>
+#include <cstdint>
+#include <string>
 
+#include "app/test_list.h"
+#include "components/core/vexa_source.h"
+#include "components/gui/vexa_controls.h"
+#include "components/gui/wen_check_box.h"
 #include "platform/gui/activation.h"
 
 namespace app {
 
 class TControlForm : public QWidget, public platform::gui::FormActivation {
  public:
-  TControlForm();
-  // Runs once, after every window of the program was constructed before it.
-  virtual void FormCreate() {}
+  static constexpr int kObjectives = 30;
 
+  TControlForm();
+  // Binds the hidden check boxes to the question window's table.
+  virtual void FormCreate();
+
+  // Builds the test: the "Please Wait" dialog and the hourglass during the draw, then the
+  // record number and the correct answers of every drawn question, and the question window
+  // shown. False when the draw gave no question: the dialog is hidden, the cursor is back, the
+  // selector is kept for another attempt and no question window is shown.
+  virtual bool BuildTest();
+
+  // The one-line summary of a question for the item review: its first line (at most 64
+  // characters), with "..." when the question goes on, blanks and control characters trimmed
+  // at both ends. ANSI text.
+  static std::string DisplayLine(const std::string& question);
+
+  // The per-question lists; entry 0 of each is the placeholder "0".
+  TTestList RecordNo;        // record numbers
+  TTestList correctAnswers;  // the letters of the correct answers ("AC"), or empty
+  TTestList userAnswers;     // the user's letters padded with blanks to five characters
+  TTestList marked;          // "M" or "o"
+  TTestList incompletes;     // "I" or "o"
+  TTestList Objective;       // objective texts
+  TTestList ObjectiveNo;     // objective numbers
+  TTestList QuestionList;    // display lines
+
+  components::TVexaSource VexaSource1;      // the test definition
+  components::TVexaListBox* AllObjectives;  // the test's objective names (hidden)
+  components::TVexaEdit* OnTest;            // the test length n (hidden)
   // The number of records in the question table.
   QLineEdit* TotalQuestions;
+  // 1000 / n as the 6-byte real holds it, in general decimal text.
+  QLineEdit* PointsPerQuestion;
+  // checka ... checke of the question table (hidden).
+  components::TWenCheckBox* WenCheckBox1;
+  components::TWenCheckBox* WenCheckBox2;
+  components::TWenCheckBox* WenCheckBox3;
+  components::TWenCheckBox* WenCheckBox4;
+  components::TWenCheckBox* WenCheckBox5;
+
+  // The objective table: slot k - 1 belongs to objective k (entry k - 1 of AllObjectives).
+  std::array<int32_t, kObjectives> ObjectiveTotal{};
+  std::array<int32_t, kObjectives> ObjectiveCorrect{};
+
+ protected:
+  // The number of questions whose correct answers the build records.
+  virtual int32_t BuildCount();
+  // The correct answer letters of the record the question table stands on.
+  std::string CorrectAnswersOfRecord() const;
 };
 
 }  // namespace app

@@ -1,7 +1,10 @@
 #include "engine/numerics.h"
 
+#include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <string_view>
 
 namespace engine {
 
@@ -69,6 +72,69 @@ double Real48Decode(const Real48& r) {
 }
 
 double RoundToReal48(double value) { return Real48Decode(Real48Encode(value)); }
+
+Extended RoundToReal48HalfAway(Extended value) {
+  if (std::isnan(value) || value == 0.0L) return 0.0L;
+  const bool negative = std::signbit(value);
+  const Extended magnitude = std::fabs(value);
+  const Extended largest = kReal48Max;
+  if (std::isinf(magnitude) || magnitude > largest) return negative ? -largest : largest;
+  int exp2 = 0;
+  const Extended m = std::frexp(magnitude, &exp2);  // magnitude = m * 2^exp2, m in [0.5, 1)
+  // The 64-bit mantissa of the extended value, then rounded to 40 bits, halves up.
+  const uint64_t mant64 = static_cast<uint64_t>(std::ldexp(m, 64));
+  constexpr int kDrop = 64 - (kFractionBits + 1);
+  uint64_t mant = mant64 >> kDrop;
+  if ((mant64 >> (kDrop - 1)) & 1) ++mant;
+  if (mant == (kHidden << 1)) {
+    mant >>= 1;
+    ++exp2;
+  }
+  const int exponent = exp2 - 1 + kBias;
+  if (exponent > 255) return negative ? -largest : largest;
+  if (exponent < 1) return 0.0L;
+  const Extended rounded = std::ldexp(static_cast<Extended>(mant), exp2 - (kFractionBits + 1));
+  return negative ? -rounded : rounded;
+}
+
+std::string GeneralFloatText(Extended value) {
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+  if (value == 0.0L) return "0";
+  constexpr int kPrecision = 15;
+  // d.dddddddddddddde[+-]x: the value rounded to 15 significant digits.
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                    std::chars_format::scientific, kPrecision - 1);
+  const std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
+  const bool negative = text.front() == '-';
+  const size_t e_at = text.find('e');
+  std::string digits;
+  for (char c : text.substr(negative ? 1 : 0, e_at - (negative ? 1 : 0))) {
+    if (c != '.') digits += c;
+  }
+  const int exponent = std::atoi(std::string(text.substr(e_at + 1)).c_str());
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+
+  std::string out = negative ? "-" : "";
+  if (exponent >= -4 && exponent < kPrecision) {
+    if (exponent >= 0) {
+      const size_t whole = static_cast<size_t>(exponent) + 1;
+      if (digits.size() <= whole) {
+        out += digits + std::string(whole - digits.size(), '0');
+      } else {
+        out += digits.substr(0, whole) + "." + digits.substr(whole);
+      }
+    } else {
+      out += "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+    }
+    return out;
+  }
+  out += digits.substr(0, 1);
+  if (digits.size() > 1) out += "." + digits.substr(1);
+  out += "E" + std::to_string(exponent);
+  return out;
+}
 
 int64_t RoundHalfAwayFromZero(Extended value) {
   if (std::isnan(value)) return 0;

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace engine {
 
@@ -29,6 +30,19 @@ Real48 Real48Encode(double value);
 double Real48Decode(const Real48& r);
 // The value a 6-byte real keeps of `value`: Real48Decode(Real48Encode(value)).
 double RoundToReal48(double value);
+
+// `value` rounded to the 40-bit mantissa of a 6-byte real (implied bit included) with halves
+// away from zero, as the extended-precision result of a division is stored into a 6-byte real:
+// 1 + 2^-40 gives 1 + 2^-39. A magnitude above kReal48Max (infinity included) gives kReal48Max
+// of that sign; one that rounds below kReal48Min gives 0; NaN gives 0.
+Extended RoundToReal48HalfAway(Extended value);
+
+// The general decimal text of `value` with up to 15 significant digits and "." as the point,
+// trailing zeros dropped: fixed notation while the value has at most 15 digits before the
+// point and is at least 0.0001 in magnitude ("62.5", "125", "-0.0001"), otherwise scientific
+// with an unpadded exponent ("1E15", "1.5E-7"). 0 gives "0"; NaN "NAN"; infinities "INF" and
+// "-INF".
+std::string GeneralFloatText(Extended value);
 
 // The nearest integer, halves away from zero (2.5 -> 3, -2.5 -> -3). NaN gives 0; values
 // beyond the range of int64_t are clamped to it.

@@ -13,6 +13,35 @@ std::optional<LocalTime>& TestNow() {
   return t;
 }
 
+std::optional<LocalTime>& TestUtcNow() {
+  static std::optional<LocalTime> t;
+  return t;
+}
+
+// The broken-down time of `now`, in UTC or local time.
+LocalTime BreakDown(std::chrono::system_clock::time_point now, bool utc) {
+  const std::time_t tt = std::chrono::system_clock::to_time_t(now);
+  std::tm tm{};
+  if (utc) {
+    gmtime_r(&tt, &tm);
+  } else {
+    localtime_r(&tt, &tm);
+  }
+  LocalTime t;
+  t.year = tm.tm_year + 1900;
+  t.month = tm.tm_mon + 1;
+  t.day = tm.tm_mday;
+  t.day_of_week = tm.tm_wday;
+  t.hour = tm.tm_hour;
+  t.minute = tm.tm_min;
+  t.second = tm.tm_sec;
+  // Milliseconds of the second, also for instants before 1970.
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+  t.millisecond = static_cast<int>(((ms % 1000) + 1000) % 1000);
+  return t;
+}
+
 std::function<uint64_t()>& TickSource() {
   static std::function<uint64_t()> f;
   return f;
@@ -30,21 +59,7 @@ int WeekdayOf(int year, int month, int day) {
 
 LocalTime Now() {
   if (TestNow()) return *TestNow();
-  auto now = std::chrono::system_clock::now();
-  std::time_t tt = std::chrono::system_clock::to_time_t(now);
-  std::tm tm {};
-  localtime_r(&tt, &tm);
-  LocalTime t;
-  t.year = tm.tm_year + 1900;
-  t.month = tm.tm_mon + 1;
-  t.day = tm.tm_mday;
-  t.day_of_week = tm.tm_wday;
-  t.hour = tm.tm_hour;
-  t.minute = tm.tm_min;
-  t.second = tm.tm_sec;
-  t.millisecond = static_cast<int>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
-  return t;
+  return BreakDown(std::chrono::system_clock::now(), false);
 }
 
 void SetTestNow(const LocalTime& t) {
@@ -54,6 +69,19 @@ void SetTestNow(const LocalTime& t) {
 }
 
 void ClearTestNow() { TestNow().reset(); }
+
+LocalTime UtcNow() {
+  if (TestUtcNow()) return *TestUtcNow();
+  return BreakDown(std::chrono::system_clock::now(), true);
+}
+
+void SetTestUtcNow(const LocalTime& t) {
+  LocalTime copy = t;
+  copy.day_of_week = WeekdayOf(t.year, t.month, t.day);
+  TestUtcNow() = copy;
+}
+
+void ClearTestUtcNow() { TestUtcNow().reset(); }
 
 uint64_t TickMs() {
   if (TickSource()) return TickSource()();

@@ -1,4 +1,4 @@
-// The local clock and a millisecond tick counter, both replaceable by tests.
+// The local clock, the UTC clock and a millisecond tick counter, each replaceable by tests.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +22,13 @@ LocalTime Now();
 // Makes Now return `t` (the day of the week is recomputed from the date) until cleared.
 void SetTestNow(const LocalTime& t);
 void ClearTestNow();
+
+// The current date and time of day in UTC (the day of the week included).
+LocalTime UtcNow();
+// Makes UtcNow return `t` (the day of the week is recomputed from the date) until cleared.
+// Independent of SetTestNow: the local and the UTC reading are set apart.
+void SetTestUtcNow(const LocalTime& t);
+void ClearTestUtcNow();
 
 // Milliseconds on a steady clock since an arbitrary start.
 uint64_t TickMs();

@@ -6,9 +6,9 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QTextDocument>
-#include <chrono>
 #include <memory>
 
+#include "platform/core/clock.h"
 #include "platform/gui/activation.h"
 #include "platform/gui/qt_services.h"
 
@@ -96,10 +96,8 @@ ServiceResult PrintOn(const PrintJob& job, QPrinter* printer) {
 }
 
 uint32_t ClockRandomSeed() {
-  using namespace std::chrono;
-  auto ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-  constexpr long long kMsPerDay = 24LL * 60 * 60 * 1000;
-  return static_cast<uint32_t>(((ms % kMsPerDay) + kMsPerDay) % kMsPerDay);
+  const platform::LocalTime t = platform::UtcNow();
+  return static_cast<uint32_t>(((t.hour * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond);
 }
 
 }  // namespace platform::gui

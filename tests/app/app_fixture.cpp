@@ -2,25 +2,44 @@
 
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 
+#include "app/objective_window.h"
+#include "app/start_window.h"
+#include "app/window_support.h"
 #include "components/core/wen_common.h"
 #include "engine/engine.h"
 #include "engine/work_area.h"
+#include "platform/core/clock.h"
 #include "platform/gui/application.h"
-#include "samples/demo_maker.h"
 
 namespace testing_support {
 
 void WriteQuestionTable(const std::string& path, const std::vector<TestRecord>& records) {
   std::vector<samples::QuestionRecord> rows;
-  for (const TestRecord& r : records) {
-    samples::QuestionRecord row;
-    row.texts["OBJECTIVE"] = r.objective;
-    row.memos["QUESTION"] = {r.question};
-    rows.push_back(row);
+  for (const TestRecord& r : records) rows.push_back(QuestionRow(r.objective, "", r.question));
+  WriteQuestionTable(path, rows);
+}
+
+samples::QuestionRecord QuestionRow(const std::string& objective, const std::string& correct,
+                                    const std::string& question) {
+  samples::QuestionRecord row;
+  row.texts["OBJECTIVE"] = objective;
+  row.memos["QUESTION"] = {question};
+  for (char letter = 'A'; letter <= 'E'; ++letter) {
+    row.flags[std::string("CHECK") + letter] = correct.find(letter) != std::string::npos;
   }
+  return row;
+}
+
+std::vector<samples::QuestionRecord> QuestionRows(const std::string& objective, int count) {
+  return std::vector<samples::QuestionRecord>(static_cast<size_t>(count), QuestionRow(objective));
+}
+
+void WriteQuestionTable(const std::string& path, const std::vector<samples::QuestionRecord>& rows) {
   // The start settings open tables read-only; the table is written before the program starts.
   const uint16_t saved_mode = engine::OpenModeOverride;
   engine::OpenModeOverride = 65535;
@@ -67,17 +86,43 @@ void AppTest::SetUp() {
 }
 
 void AppTest::TearDown() {
+  // Windows released by the context go first, as they would at the next pass of the loop.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  app::THourglass::Restore();
   context_.reset();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   services_.reset();
   engine::ResetEngine();
   platform::gui::ResetTerminateRequest();
   profile_.reset();
+  platform::ClearTestNow();
+  platform::ClearTestUtcNow();
   [[maybe_unused]] const int rc = ::chdir(saved_cwd_.c_str());
 }
 
 void AppTest::CreateWindows() {
   context_ = std::make_unique<app::TAppContext>();
   context_->CreateWindows();
+}
+
+void AppTest::ShowAndActivate(QWidget* window) {
+  window->show();
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(window)) << window->objectName().toStdString();
+  QCoreApplication::processEvents();
+}
+
+void AppTest::OpenTest(const TestDefinition& def,
+                       const std::vector<samples::QuestionRecord>& rows) {
+  WriteTestDefinition(folder() + "t.ini", def);
+  WriteQuestionTable(folder() + "t.dbf", rows);
+  CreateWindows();
+  ShowAndActivate(context_->StartUp);
+}
+
+void AppTest::OpenObjectiveWindow() {
+  context_->StartUp->NextBtnClick();
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(context_->Disclaimer));
+  QCoreApplication::processEvents();
 }
 
 }  // namespace testing_support

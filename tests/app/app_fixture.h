@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QWidget>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/app_context.h"
 #include "platform/gui/test_services.h"
+#include "samples/demo_maker.h"
 #include "tests/support/profile_env.h"
 #include "tests/support/temp_dir.h"
 
@@ -23,6 +25,15 @@ struct TestRecord {
 
 // Writes a question table with its memo file (the demo test's fields) at `path`.
 void WriteQuestionTable(const std::string& path, const std::vector<TestRecord>& records);
+void WriteQuestionTable(const std::string& path,
+                        const std::vector<samples::QuestionRecord>& records);
+
+// A question row: its objective (OEM), the letters of its correct answers ("BD") and its
+// question text (one memo line, OEM).
+samples::QuestionRecord QuestionRow(const std::string& objective, const std::string& correct = "",
+                                    const std::string& question = "Question");
+// `count` rows of `objective`.
+std::vector<samples::QuestionRecord> QuestionRows(const std::string& objective, int count);
 
 // A test definition with the given keys; a key given as "-" is left out.
 struct TestDefinition {
@@ -47,6 +58,13 @@ class AppTest : public ::testing::Test {
   const std::string& folder() const { return folder_; }
   // Creates the windows of the study build in a fresh context.
   void CreateWindows();
+  // Shows `window` and lets its show handler and activation run.
+  void ShowAndActivate(QWidget* window);
+  // Writes the test "t" (definition and question table), creates the windows and shows the
+  // start window, which opens the table.
+  void OpenTest(const TestDefinition& def, const std::vector<samples::QuestionRecord>& rows);
+  // The start window's Next: the objective window shown and activated.
+  void OpenObjectiveWindow();
 
   TempDir dir_;
   std::string folder_;

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/centring.h"
+#include "app/window_support.h"
 #include "tests/support/temp_dir.h"
 
 namespace app {

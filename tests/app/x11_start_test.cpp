@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "app/building_test_dlg.h"
+#include "app/objective_window.h"
 #include "app/splash.h"
 #include "app/start_window.h"
 #include "tests/app/app_fixture.h"
@@ -51,6 +53,26 @@ TEST_F(X11StartTest, SplashThenTheStartWindowOnTheDemoTest) {
   EXPECT_NE(start->GroupBox1->title(), "VexaLabel1") << "the test name was not read";
   EXPECT_FALSE(start->Logo1->pixmap().isNull());
   EXPECT_TRUE(start->Logo3->pixmap().isNull()) << "the demo test has no third logo";
+  EXPECT_FALSE(platform::gui::TerminateRequested());
+}
+
+TEST_F(X11StartTest, TheObjectiveWindowAndThePleaseWaitDialogOnTheDemoTest) {
+  CopyDemo(folder());
+  CreateWindows();
+  context_->StartUp->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(context_->StartUp));
+  context_->StartUp->NextBtnClick();
+  app::TDisclaimer* window = context_->Disclaimer;
+  Save(window, "app_objective_window.png");
+  EXPECT_EQ(window->size(), QSize(629, 431));
+  EXPECT_GT(window->rsListBox1->Count(), 0) << "the demo test's objectives were listed";
+  for (int line = 0; line < window->rsListBox1->Count(); ++line)
+    EXPECT_TRUE(window->rsListBox1->Checked(line));
+  app::TBuildingTestDlg* dialog = context_->BuildingTestDlg;
+  dialog->show();
+  Save(dialog, "app_please_wait.png");
+  EXPECT_EQ(dialog->windowTitle(), "Please Wait");
+  dialog->hide();
   EXPECT_FALSE(platform::gui::TerminateRequested());
 }
 

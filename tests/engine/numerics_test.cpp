@@ -129,4 +129,46 @@ TEST(BytesTest, LittleEndianOnUnsignedAndCharBuffers) {
   EXPECT_EQ(static_cast<uint8_t>(c[1]), 0xA1);
 }
 
+TEST(Real48Test, TheExtendedQuotientRoundsToTheRealWithHalvesAwayFromZero) {
+  using engine::Extended;
+  const Extended one = 1.0L;
+  struct Case {
+    Extended value, expected;
+    const char* name;
+  } cases[] = {
+      {one + std::ldexp(one, -40), one + std::ldexp(one, -39), "tie_goes_up_not_to_even"},
+      {-(one + std::ldexp(one, -40)), -(one + std::ldexp(one, -39)), "negative_tie_goes_down"},
+      {one + std::ldexp(one, -41), one, "below_half_is_dropped"},
+      {2.0L - std::ldexp(one, -41), 2.0L, "carry_raises_the_exponent"},
+      {1000.0L / 16, 62.5L, "exact_stays"},
+      {1e39L, engine::kReal48Max, "overflow_gives_largest"},
+      {1e-40L, 0.0L, "underflow_gives_zero"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(engine::RoundToReal48HalfAway(c.value), c.expected) << c.name;
+  // The 6-byte real's own encoding rounds the same tie to even.
+  EXPECT_EQ(engine::RoundToReal48(1.0 + std::ldexp(1.0, -40)), 1.0);
+}
+
+TEST(GeneralFloatTextTest, FifteenSignificantDigitsWithAPoint) {
+  struct Case {
+    engine::Extended value;
+    const char* text;
+  } cases[] = {
+      {engine::RoundToReal48HalfAway(1000.0L / 3), "333.333333333489"},
+      {engine::RoundToReal48HalfAway(1000.0L / 8), "125"},
+      {engine::RoundToReal48HalfAway(1000.0L / 16), "62.5"},
+      {engine::RoundToReal48HalfAway(1000.0L / 48), "20.833333333343"},
+      {-2.5L, "-2.5"},
+      {0.0L, "0"},
+      {0.0001L, "0.0001"},
+      {0.00001L, "1E-5"},
+      {999999999999999.0L, "999999999999999"},
+      {1e15L, "1E15"},
+      {1.5e20L, "1.5E20"},
+      {1.0L / 3, "0.333333333333333"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(engine::GeneralFloatText(c.value), c.text) << c.text;
+}
+
 }  // namespace

@@ -18,9 +18,9 @@ TEST(LanguageTest, CountryIndexFromLocaleName) {
     const char* locale;
     int expected;
   } cases[] = {
-      {"en_US.UTF-8", 0}, {"C", 0},     {"POSIX", 0},       {"C.UTF-8", 0}, {"en_GB.UTF-8", 2},
-      {"en_AU", 2},       {"de_DE", 5}, {"de_AT.UTF-8", 5}, {"es_ES", 6},   {"fr_CA.UTF-8", 7},
-      {"fr_FR@euro", 4},  {"it_IT", 3}, {"ru_RU.KOI8-R", 8}, {"nl_NL", 0},  {"", 0},
+      {"en_US.UTF-8", 0}, {"C", 0},     {"POSIX", 0},        {"C.UTF-8", 0}, {"en_GB.UTF-8", 2},
+      {"en_AU", 2},       {"de_DE", 5}, {"de_AT.UTF-8", 5},  {"es_ES", 6},   {"fr_CA.UTF-8", 7},
+      {"fr_FR@euro", 4},  {"it_IT", 3}, {"ru_RU.KOI8-R", 8}, {"nl_NL", 0},   {"", 0},
   };
   for (const Case& c : cases) EXPECT_EQ(CountryIndexFromLanguage(c.locale), c.expected) << c.locale;
 }
@@ -58,6 +58,21 @@ TEST(ClockTest, TestClockAndTicks) {
   EXPECT_EQ(TickMs(), 12345u);
   SetTickSource({});
   EXPECT_NE(TickMs(), 12345u);
+}
+
+TEST(ClockTest, TheUtcReadingIsSetApartFromTheLocalOne) {
+  SetTestNow({2026, 3, 1, 0, 23, 5, 0, 0});
+  SetTestUtcNow({2026, 3, 2, 0, 13, 45, 30, 250});
+  EXPECT_EQ(UtcNow().hour, 13);
+  EXPECT_EQ(UtcNow().millisecond, 250);
+  EXPECT_EQ(UtcNow().day_of_week, 1);  // a Monday
+  EXPECT_EQ(Now().hour, 23);
+  ClearTestUtcNow();
+  EXPECT_EQ(Now().hour, 23) << "clearing one reading leaves the other";
+  ClearTestNow();
+  const LocalTime utc = UtcNow();
+  EXPECT_GE(utc.year, 2024);
+  EXPECT_LT(utc.millisecond, 1000);
 }
 
 TEST(HaltTest, ExitStatus) {
@@ -99,11 +114,11 @@ TEST(HaltDeathTest, LargeCodesNeverExitWithSuccess) {
 
 TEST(MessageHookTest, DefaultAndReplacement) {
   std::string seen;
-  SetMessageHook([&](const std::string& text, const std::string& caption, MessageIcon,
-                     MessageButtons) {
-    seen = caption + "|" + text;
-    return int{kResultNo};
-  });
+  SetMessageHook(
+      [&](const std::string& text, const std::string& caption, MessageIcon, MessageButtons) {
+        seen = caption + "|" + text;
+        return int{kResultNo};
+      });
   EXPECT_EQ(ShowMessage("t", "c", kIconStop, kButtonsYesNo), kResultNo);
   EXPECT_EQ(seen, "c|t");
   SetMessageHook({});
