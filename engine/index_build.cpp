@@ -301,7 +301,7 @@ class Build {
       uint64_t size = 0;
       if (t.RecLen != 0 && t.DataFile.Size(&size) == 0 && size > t.HeaderLen) {
         const uint64_t records = (size - t.HeaderLen) / t.RecLen;
-        t.RecCount = static_cast<int32_t>(std::min<uint64_t>(records, INT32_MAX));
+        t.RecCount = static_cast<int32_t>(std::min<uint64_t>(records, kMaxRecCount));
       }
     }
     rec_count_ = static_cast<uint32_t>(std::max<int32_t>(t.RecCount, 0));

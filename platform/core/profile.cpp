@@ -13,7 +13,6 @@
 
 #include "platform/core/code_pages.h"
 #include "platform/core/dos_error.h"
-#include "platform/core/language.h"
 #include "platform/core/paths.h"
 
 namespace platform {
@@ -34,11 +33,6 @@ enum class Encoding { kAnsi, kUtf8, kUtf16Le, kUtf16Be };
 
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 constexpr char32_t kBadByte = 0x110000;  // a byte that starts no UTF-8 character
-
-// The ANSI code page of profile texts: 1251 for a Russian user, else 1252.
-CodePage AnsiPage() {
-  return CountryIndexFromLanguage(UserLanguage()) == 8 ? CodePage::k1251 : CodePage::k1252;
-}
 
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -245,7 +239,7 @@ Line MakeKeyLine(const std::string& key, const std::string& value) {
 // document's own form (see Text forms).
 class Document {
  public:
-  explicit Document(const std::string& bytes) : page_(AnsiPage()) {
+  explicit Document(const std::string& bytes) : page_(AnsiCodePage()) {
     std::string text;
     if (bytes.compare(0, 3, kUtf8Mark) == 0) {
       encoding_ = Encoding::kUtf8;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/code_pages.h"
 #include "platform/core/dos_error.h"
 #include "platform/core/language.h"
 #include "platform/core/paths.h"
@@ -33,8 +34,14 @@ using testing_support::WriteFileBytes;
 // page 1252) unless it sets another language.
 class ProfileTest : public ::testing::Test {
  protected:
-  ProfileTest() { SetTestLanguage("en_US.UTF-8"); }
-  ~ProfileTest() override { ClearTestLanguage(); }
+  ProfileTest() {
+    SetTestLanguage("en_US.UTF-8");
+    ChooseCodePages();
+  }
+  ~ProfileTest() override {
+    ClearTestLanguage();
+    ChooseCodePages();
+  }
 
   TempDir dir_;
   ProfileEnv profile_env_{dir_ / "config", dir_ / "prog"};
@@ -206,6 +213,7 @@ TEST_F(ProfileTest, NamesIgnoreTheCaseOfTheCodePagesLetters) {
   int n = 0;
   for (const CaseFoldCase& c : cases) {
     SetTestLanguage(c.language);
+    ChooseCodePages();
     std::string file = dir_ / ("case" + std::to_string(n++) + ".ini");
     std::string label = std::string(c.language) + " " + c.stored + "/" + c.asked;
     WriteFileBytes(file, "[" + c.stored + "]\r\n" + c.stored + "=1\r\n");
@@ -276,6 +284,7 @@ TEST_F(ProfileTest, UnicodeFilesReadInTheAnsiCodePage) {
     std::string file = dir_ / "u.ini";
     WriteFileBytes(file, Encode(kUnicodeFile, f.form));
     SetTestLanguage("en_US.UTF-8");
+    ChooseCodePages();
     EXPECT_EQ(ReadProfileString(file, "r\xC9GLAGES", "nom", "d"), "Zo\xEB") << f.name;
     EXPECT_EQ(ReadProfileString(file, "R\xE9glages", "Japanese", "d"), "?? ?") << f.name;
     EXPECT_EQ(ReadProfileString(file, "Other", "Cyrillic", "d"), "???") << f.name;
@@ -288,6 +297,7 @@ TEST_F(ProfileTest, UnicodeFilesReadInTheAnsiCodePage) {
     EXPECT_EQ(entries[0].key, "Nom");
     EXPECT_EQ(entries[0].value, "Zo\xEB");
     SetTestLanguage("ru_RU.UTF-8");
+    ChooseCodePages();
     EXPECT_EQ(ReadProfileString(file, "other", "CYRILLIC", "d"), "\xCF\xF0\xE8") << f.name;
     EXPECT_EQ(ReadProfileString(file, std::nullopt, std::nullopt, "d"), Bytes("R?glages\0Other\0"))
         << f.name;
