@@ -156,6 +156,9 @@ TEST_F(MemoPackTest, Generation139PackConvertsAndCopiesWholeBlocks) {
                            Blocks("abandoned\x1A", 512) + Blocks(HeaderMemo("binary"), 512);
   ASSERT_EQ(file.size(), 6u * 512);
   const std::string memo = Table("conv", 139, 512, file, {Ref10(1), Ref10(2), Ref10(-5)});
+  // The pack follows the file, not the globals.
+  MemoVersion = 131;
+  MemoBlockSize = 1024;
   PackMemoFile();
   ASSERT_EQ(ErrorCode, 0) << ErrorMsg;
 
@@ -369,6 +372,26 @@ TEST_F(MemoPackTest, PackPassesRecordsAndBlocksThroughTheHooks) {
     EXPECT_EQ(field, Ref10(expected[r - 1]));
     EXPECT_EQ(Read(expected[r - 1]), r == 2 ? Lines{"first draft"} : secret);
   }
+}
+
+TEST_F(MemoPackTest, PackAndCopyTestTheirAreasFirst) {
+  Select(4);
+  PackMemoFile();
+  EXPECT_EQ(ErrorCode, 215);
+  EXPECT_EQ(ErrorMsg, " [PackMemoFile]");
+  std::vector<TFieldDef> plain = {{"NAME", 'C', 8, 0}};
+  TDbfFileRec t;
+  CreateDBF(t, dir_ / "plain.dbf", 1, plain);
+  USE(dir_ / "plain.dbf EXCLUSIVE", nullptr, 0);
+  ErrorCode = 0;
+  PackMemoFile();
+  EXPECT_EQ(ErrorCode, 1019);
+  int32_t ref = 1;
+  ErrorCode = 0;
+  EXPECT_EQ(CopyMemo(4, ref), 0);
+  EXPECT_EQ(ErrorCode, 1019);
+  EXPECT_EQ(ErrorMsg, CurrentWorkArea()->Dbf.FileName + " No Memo Field [AppendFrom/CopyTo]");
+  EXPECT_FALSE(platform::PathExists(dir_ / "plain.$$$"));
 }
 
 // ---- Copy ----------------------------------------------------------------------------------
