@@ -11,6 +11,7 @@
 #include "engine/index_nav.h"
 #include "engine/index_semaphore.h"
 #include "engine/memo_file.h"
+#include "engine/output_device.h"
 #include "engine/utils.h"
 #include "engine/work_area.h"
 #include "platform/core/locale_settings.h"
@@ -40,6 +41,7 @@ void StartEngine() {
   InitWorkAreas();
   InitLocking();
   InitNavigation();
+  InitOutput();
   InitMemo();
   InitParser();
   InitIndexCommon();

@@ -61,13 +61,13 @@ struct TParserHooks {
 
 // Services of the memo module. Slot signatures are fixed by the memo module.
 struct TMemoHooks {
-  bool (*AssignMemo)(TMemoDevice& f, int32_t& ref) = nullptr;        // 0
-  void* PackMemoFile = nullptr;                        // 1
-  int (*OpenMemoFile)(const std::string& base) = nullptr;  // 2: returns an error code
-  void (*CloseMemoFile)() = nullptr;                   // 3
-  void* CopyMemo = nullptr;                            // 4
+  bool (*AssignMemo)(TMemoDevice& f, int32_t& ref) = nullptr;       // 0
+  void (*PackMemoFile)() = nullptr;                                 // 1
+  int (*OpenMemoFile)(const std::string& base) = nullptr;           // 2: returns an error code
+  void (*CloseMemoFile)() = nullptr;                                // 3
+  int32_t (*CopyMemo)(uint8_t src_area, int32_t& ref) = nullptr;    // 4
   void (*CreateMemoFile)(const std::string& table_name) = nullptr;  // 5
-  void* WriteTextMemo = nullptr;                       // 6
+  int32_t (*WriteTextMemo)(const std::string& s) = nullptr;         // 6
 };
 
 extern TEngineServiceHooks EngineServiceHooks;

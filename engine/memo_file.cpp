@@ -29,6 +29,8 @@
 #include "engine/error.h"
 #include "engine/hooks.h"
 #include "engine/memo_device.h"
+#include "engine/memo_internal.h"
+#include "engine/memo_pack.h"
 #include "engine/utils.h"
 #include "engine/work_area.h"
 #include "platform/core/clock.h"
@@ -48,21 +50,16 @@ std::unique_ptr<std::vector<std::string>> MemoLines;
 std::unique_ptr<std::vector<uint8_t>> MemoLineEnds;
 bool MemoLinesCut = false;
 
-namespace {
+// The helpers live in a named namespace so that the whole-file routines (memo_pack.cpp) reach
+// the ones memo_internal.h declares.
+namespace memo_internal {
 
 constexpr uint8_t kCR = 13;
 constexpr uint8_t kLF = 10;
 constexpr uint8_t kSoftCR = 0x8D;
-constexpr uint8_t kEofByte = 0x1A;
-constexpr uint8_t kEndText = 0x03;
-constexpr uint16_t kDefaultBlock = 512;
-constexpr uint32_t kHeaderMemoSize = 8;  // 0xFFFF, 8, stored length
 constexpr uint64_t kLockByte = 10;
 constexpr int kLockTries = 11;
 constexpr unsigned kLockPauseMs = 10;
-constexpr uint64_t kAbandonedAt = 32;
-constexpr uint32_t kGen131 = 131;
-constexpr uint32_t kGen139 = 139;
 
 const char kListTag[] = " [EditMemo/CloseMemo]";
 
@@ -433,9 +430,6 @@ int32_t AllocRun(TMemoFileRec& m, uint64_t n) {
   return static_cast<int32_t>(total);
 }
 
-// Outcome of linking a run into the free list.
-enum class TFreeResult { kLinked, kRefused, kFailed };
-
 // Links the run [block, block + count) into the free list in block order. Call with the lock
 // held. Refused (nothing changed) when the run overlaps the list or the end of the file or the
 // list is damaged before it; failed (reported) on an I/O failure.
@@ -499,7 +493,23 @@ bool ReleaseOld(TMemoFileRec& m, uint64_t block, const TOldMemo& old) {
 // Frees the store's line-end array (after a write, as the reader allocates it anew).
 void FreeLineEnds() { MemoLineEnds.reset(); }
 
-}  // namespace
+TMemoFileRec* MemoFileOf(uint8_t area) {
+  if (area < 1 || area > kMaxArea || !WorkAreas[area]) return nullptr;
+  return g_memo[area].get();
+}
+
+int MemoOpenMode(const TWorkAreaRec& wa) {
+  int mode = platform::kModeReadWrite;
+  if ((SharedAccess && !wa.Exclusive) || ForceSharedOpen) {
+    mode = platform::kShareDenyNone | platform::kModeReadWrite;
+  }
+  if (OpenModeOverride < 65535) mode = OpenModeOverride & 0xFF;
+  return mode;
+}
+
+}  // namespace memo_internal
+
+using namespace memo_internal;
 
 // ---- Line store -------------------------------------------------------------------------
 
@@ -520,10 +530,7 @@ void FreeMemoLines(bool store) {
 
 // ---- Open, close, create ----------------------------------------------------------------
 
-TMemoFileRec* CurrentMemoFile() {
-  if (CurrentArea < 1 || CurrentArea > kMaxArea || !WorkAreas[CurrentArea]) return nullptr;
-  return g_memo[CurrentArea].get();
-}
+TMemoFileRec* CurrentMemoFile() { return MemoFileOf(CurrentArea); }
 
 int OpenMemoFile(const std::string& base) {
   const std::string name = OnDisk(base + ".DBT");
@@ -542,12 +549,7 @@ int OpenMemoFile(const std::string& base) {
   }
   auto rec = std::make_unique<TMemoFileRec>();
   rec->MemoName = name;
-  int mode = platform::kModeReadWrite;
-  if ((SharedAccess && !wa->Exclusive) || ForceSharedOpen) {
-    mode = platform::kShareDenyNone | platform::kModeReadWrite;
-  }
-  if (OpenModeOverride < 65535) mode = OpenModeOverride & 0xFF;
-  int rc = rec->MemoFile.Open(name, mode);
+  int rc = rec->MemoFile.Open(name, MemoOpenMode(*wa));
   rec->Version = wa->Dbf.Header[0] == 0x8B ? kGen139 : kGen131;
   rec->BlockSize = kDefaultBlock;
   if (rc == 0 && rec->Version == kGen139) {
@@ -908,6 +910,9 @@ void InitMemo() {
   MemoHooks.OpenMemoFile = &OpenMemoFile;
   MemoHooks.CloseMemoFile = &CloseMemoFile;
   MemoHooks.CreateMemoFile = &CreateMemoFile;
+  MemoHooks.PackMemoFile = &PackMemoFile;
+  MemoHooks.CopyMemo = &CopyMemo;
+  MemoHooks.WriteTextMemo = &WriteTextMemo;
 }
 
 }  // namespace engine

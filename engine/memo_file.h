@@ -115,7 +115,8 @@ bool FreeMemoBlocks(int32_t block, uint32_t stored_length);
 bool LockMemo();
 bool UnlockMemo();
 
-// Restores the start values, frees the line store and fills MemoHooks slots 0, 2, 3 and 5.
+// Restores the start values, frees the line store and fills the MemoHooks slots (1, 4 and 6
+// with the routines of memo_pack.h).
 void InitMemo();
 
 }  // namespace engine
