@@ -67,7 +67,8 @@ std::vector<TestServices::Call> TestServices::CallsOf(const std::string& kind) c
 }
 
 int TestServices::DoMessageBox(const QString& text, const QString& caption, MessageIcon icon,
-                               MessageButtons buttons, QWidget*) {
+                               MessageButtons buttons, QWidget* owner) {
+  if (box_observer_) box_observer_(text, owner);
   int answer = kResultCancel;
   if (boxes_.empty()) {
     Fail("unscripted message box \"" + Describe(caption).toStdString() + "\": \"" +

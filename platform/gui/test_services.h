@@ -49,6 +49,11 @@ class TestServices : public Services {
   void AnswerBox(int answer, const QString& expected_text = QString());
   // Script: the next open (save) dialog chooses `name`, or is cancelled with std::nullopt.
   void AnswerOpenDialog(std::optional<QString> name);
+  // Called with each message box's text and owner window (nullptr: none) as the box is shown,
+  // before it is answered; lets a test look at the screen while the box stands.
+  void set_box_observer(std::function<void(const QString& text, QWidget* owner)> observer) {
+    box_observer_ = std::move(observer);
+  }
   void AnswerSaveDialog(std::optional<QString> name);
   // Results of the calls that need no script.
   void set_shell_open_result(int code) { shell_open_result_ = code; }
@@ -97,6 +102,7 @@ class TestServices : public Services {
   static void Fail(const std::string& message);
 
   Services* previous_;
+  std::function<void(const QString&, QWidget*)> box_observer_;
   std::vector<Call> calls_;
   std::deque<BoxAnswer> boxes_;
   std::deque<std::optional<QString>> open_;

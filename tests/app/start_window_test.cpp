@@ -15,6 +15,7 @@
 #include "engine/work_area.h"
 #include "platform/gui/application.h"
 #include "tests/app/app_fixture.h"
+#include "tests/support/qt_test_main.h"
 
 namespace testing_support {
 namespace {
@@ -23,11 +24,11 @@ const char kMissing[] = "Required files cannot be found. Quitting application.";
 
 class StartWindowTest : public AppTest {
  protected:
-  // Shows the start window: its show handler, then its activation.
+  // Shows the start window: its show handler, then, once it is on screen, its activation.
   void Activate() {
     app::TStartUp* start = context_->StartUp;
     start->hide();
-    start->show();
+    EXPECT_TRUE(ShowAndActivate(start));
   }
   void WriteTest(const std::string& base, const TestDefinition& def = {}, int records = 3) {
     WriteTestDefinition(folder() + base + ".ini", def);

@@ -15,6 +15,9 @@
 #include "tests/support/processes.h"
 #include "tests/support/qt_test_main.h"
 
+// After Qt: the X headers define macros that Qt uses as names.
+#include <X11/Xlib.h>
+
 namespace testing_support {
 namespace {
 
@@ -52,6 +55,43 @@ TEST_F(X11StartTest, SplashThenTheStartWindowOnTheDemoTest) {
   EXPECT_FALSE(start->Logo1->pixmap().isNull());
   EXPECT_TRUE(start->Logo3->pixmap().isNull()) << "the demo test has no third logo";
   EXPECT_FALSE(platform::gui::TerminateRequested());
+}
+
+// Under a window manager, which maps a window only once it has framed it: the start window's
+// activation, and with it the box about a missing table, comes once the window is on screen,
+// exactly once for each show.
+class X11DesktopStartTest : public AppTest {};
+
+TEST_F(X11DesktopStartTest, TheMissingTableBoxStandsOverTheMappedStartWindow) {
+  ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+  WriteTestDefinition(folder() + "t.ini", {});
+  CreateWindows();
+  app::TStartUp* start = context_->StartUp;
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  std::vector<int> map_states;
+  services_->set_box_observer([&](const QString&, QWidget* owner) {
+    EXPECT_EQ(owner, start);
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display, static_cast<Window>(start->winId()), &attributes);
+    map_states.push_back(attributes.map_state);
+  });
+  const char kMissing[] = "Required files cannot be found. Quitting application.";
+  for (int show = 1; show <= 2; ++show) {
+    SCOPED_TRACE(show);
+    services_->AnswerBox(platform::kResultOk, kMissing);
+    start->show();
+    EXPECT_TRUE(map_states.size() < static_cast<size_t>(show)) << "the box came inside show()";
+    EXPECT_TRUE(WaitForActivation(start));
+    QTest::qWait(300);  // more exposes and the box's own reactivation bring no second box
+    ASSERT_EQ(map_states.size(), static_cast<size_t>(show));
+    EXPECT_EQ(map_states.back(), IsViewable);
+    EXPECT_TRUE(platform::gui::TerminateRequested());
+    platform::gui::ResetTerminateRequest();
+    start->hide();
+    QTest::qWait(50);
+  }
+  XCloseDisplay(display);
 }
 
 // The geometry of the visible windows named `name`, as xdotool reports them ("WxH" each).
