@@ -115,6 +115,7 @@ TEST_F(StartWindowTest, AMissingTableEndsTheProgram) {
   CreateWindows();
   services_->AnswerBox(platform::kResultOk, kMissing);
   Activate();
+  EXPECT_EQ(services_->CallKinds(), (std::vector<std::string>{"MessageBox", "Quit"}));
   EXPECT_TRUE(platform::gui::TerminateRequested());
   EXPECT_FALSE(context_->Questions->WenDbf1->Active());
   EXPECT_EQ(OpenAreas(), 0);
@@ -125,8 +126,30 @@ TEST_F(StartWindowTest, AFolderWithoutDefinitionEndsTheProgram) {
   CreateWindows();
   services_->AnswerBox(platform::kResultOk, kMissing);
   Activate();
+  EXPECT_EQ(services_->CallKinds(), (std::vector<std::string>{"MessageBox", "Quit"}));
   EXPECT_TRUE(platform::gui::TerminateRequested());
   EXPECT_EQ(OpenAreas(), 0);
+}
+
+// Exit and closing the window end the program through the services, and nothing else.
+TEST_F(StartWindowTest, ExitAndClosingEndTheProgramThroughTheServices) {
+  WriteTest("t");
+  for (const bool exit_button : {true, false}) {
+    SCOPED_TRACE(exit_button ? "Exit" : "close");
+    CreateWindows();
+    Activate();
+    ASSERT_TRUE(services_->CallKinds().empty());
+    if (exit_button)
+      context_->StartUp->ExitBtn->click();
+    else
+      context_->StartUp->close();
+    EXPECT_EQ(services_->CallKinds(), (std::vector<std::string>{"Quit"}));
+    EXPECT_TRUE(platform::gui::TerminateRequested());
+    context_.reset();
+    services_.reset();
+    services_ = std::make_unique<platform::gui::TestServices>();
+    platform::gui::ResetTerminateRequest();
+  }
 }
 
 TEST_F(StartWindowTest, ARequiredNumberThatIsNoNumberEndsTheProgramBeforeAnyValueIsStored) {
