@@ -180,6 +180,12 @@ void QtServices::SetClipboardText(const QString& text, const QString& html) {
 
 QString QtServices::ClipboardText() { return QGuiApplication::clipboard()->text(); }
 
+std::optional<QString> QtServices::SelectionText() {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (!clipboard->supportsSelection()) return std::nullopt;
+  return clipboard->text(QClipboard::Selection);
+}
+
 void QtServices::Beep() { QApplication::beep(); }
 
 void QtServices::Quit() { RequestTerminate(); }

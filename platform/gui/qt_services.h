@@ -32,6 +32,7 @@ class QtServices : public Services {
   ServiceResult ShowHelp(const QString& file, int context) override;
   void SetClipboardText(const QString& text, const QString& html = QString()) override;
   QString ClipboardText() override;
+  std::optional<QString> SelectionText() override;
   void Beep() override;
   void Quit() override;
   ServiceResult Restart() override;

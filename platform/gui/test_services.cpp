@@ -150,6 +150,11 @@ QString TestServices::ClipboardText() {
   return clipboard_text_;
 }
 
+std::optional<QString> TestServices::SelectionText() {
+  calls_.push_back({"Selection", {}, selection_text_.value_or(QStringLiteral("(none)"))});
+  return selection_text_;
+}
+
 void TestServices::Beep() { calls_.push_back({"Beep", {}, QString()}); }
 
 void TestServices::Quit() {
