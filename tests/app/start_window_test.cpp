@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 
+#include "app/artwork.h"
 #include "app/item_review_window.h"
 #include "app/question_window.h"
 #include "app/splash.h"
@@ -176,6 +177,34 @@ TEST_F(StartWindowTest, ARequiredNumberThatIsNoNumberEndsTheProgramBeforeAnyValu
     context_.reset();
     platform::gui::ResetTerminateRequest();
   }
+}
+
+// The banner's rows of marks: open rings show the sky through them, every fifth mark is an
+// accent dot.
+TEST(StartBanner, OpenRingsShowTheSkyAndAccentMarksAreFilled) {
+  const QImage banner = app::StartBanner(QSize(281, 178)).toImage();
+  const double cell = 178 / 6.0;
+  int open = 0, filled = 0;
+  for (int row = 0; row < 6; ++row) {
+    for (int col = 0; col * cell + cell < 281; ++col) {
+      SCOPED_TRACE(testing::Message() << "row " << row << ", column " << col);
+      const int y = static_cast<int>(row * cell + cell * 0.5);
+      const QColor centre = banner.pixelColor(static_cast<int>(col * cell + cell * 0.5), y);
+      const QColor sky = banner.pixelColor(static_cast<int>(col * cell + cell * 0.1), y);
+      const int difference = std::abs(centre.red() - sky.red()) +
+                             std::abs(centre.green() - sky.green()) +
+                             std::abs(centre.blue() - sky.blue());
+      if ((row * 7 + col * 3) % 5 == 0) {
+        ++filled;
+        EXPECT_GT(centre.red(), sky.red() + 40) << "an accent dot";
+      } else {
+        ++open;
+        EXPECT_LE(difference, 6) << "an open ring";
+      }
+    }
+  }
+  EXPECT_GT(open, 30);
+  EXPECT_GT(filled, 5);
 }
 
 // The state of every file of a folder: its bytes and its modification time.
