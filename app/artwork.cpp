@@ -1,5 +1,6 @@
 #include "app/artwork.h"
 
+#include <QBrush>
 #include <QColor>
 #include <QLinearGradient>
 #include <QPainter>
@@ -63,8 +64,12 @@ QPixmap StartBanner(const QSize& size) {
   for (int row = 0; row < 6; ++row) {
     for (int col = 0; col * cell < size.width(); ++col) {
       const QRectF box(col * cell + cell * 0.3, row * cell + cell * 0.3, cell * 0.4, cell * 0.4);
+      // Faint open rings, every fifth one filled in the accent colour. Both branches are
+      // brushes: a colour and a brush style have no common type but a colour, and "no brush"
+      // would become opaque black.
       p.setPen(QPen(QColor(255, 255, 255, 40), 1));
-      p.setBrush((row * 7 + col * 3) % 5 == 0 ? QColor(0xd9, 0x8c, 0x1f, 120) : Qt::NoBrush);
+      p.setBrush((row * 7 + col * 3) % 5 == 0 ? QBrush(QColor(0xd9, 0x8c, 0x1f, 120))
+                                              : QBrush(Qt::NoBrush));
       p.drawEllipse(box);
     }
   }

@@ -13,7 +13,6 @@
 #include "app/test_discovery.h"
 #include "app/window_support.h"
 #include "platform/core/paths.h"
-#include "platform/gui/application.h"
 #include "platform/gui/guarded.h"
 #include "platform/gui/services.h"
 #include "platform/gui/text.h"
@@ -263,7 +262,7 @@ void TStartUp::QuitForMissingFiles() {
 
 void TStartUp::QuitWithMessage(const std::string& text) {
   platform::gui::Services::Current().ShowMessage(AnsiToQString(text), this);
-  platform::gui::RequestTerminate();
+  platform::gui::Services::Current().Quit();
 }
 
 void TStartUp::NextBtnClick() {
@@ -271,9 +270,9 @@ void TStartUp::NextBtnClick() {
   hide();
 }
 
-void TStartUp::ExitBtnClick() { platform::gui::RequestTerminate(); }
+void TStartUp::ExitBtnClick() { platform::gui::Services::Current().Quit(); }
 
-void TStartUp::FormClose() { platform::gui::RequestTerminate(); }
+void TStartUp::FormClose() { platform::gui::Services::Current().Quit(); }
 
 void TStartUp::closeEvent(QCloseEvent* event) {
   HandleCloseEvent(event, [this] { FormClose(); });

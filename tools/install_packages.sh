@@ -3,7 +3,7 @@
 # Sourced by test.sh and run.sh.
 px_packages=(cmake ninja-build g++ clang-14 libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev libx11-dev libxtst-dev fonts-dejavu-core xvfb xauth xdotool imagemagick
-  poppler-utils libclang-rt-14-dev xdg-utils)
+  poppler-utils libclang-rt-14-dev xdg-utils openbox x11-utils)
 
 px_install_packages() {
   local missing=() p

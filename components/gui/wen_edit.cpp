@@ -1,9 +1,7 @@
 #include "components/gui/wen_edit.h"
 
-#include <QClipboard>
 #include <QDropEvent>
 #include <QFocusEvent>
-#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -118,12 +116,12 @@ void TWenEdit::keyPressEvent(QKeyEvent* event) {
 }
 
 void TWenEdit::mouseReleaseEvent(QMouseEvent* event) {
-  platform::gui::RunGuarded([&] {
-    // The middle button pastes the X selection: paste asks for edit mode first.
-    if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection())
-      data_link_.Edit();
-    TWenCustomMaskEdit::mouseReleaseEvent(event);
-  });
+  platform::gui::RunGuarded([&] { TWenCustomMaskEdit::mouseReleaseEvent(event); });
+}
+
+void TWenEdit::PasteSelection(const QString& text, const QPoint& pos) {
+  data_link_.Edit();
+  TWenCustomMaskEdit::PasteSelection(text, pos);
 }
 
 void TWenEdit::dropEvent(QDropEvent* event) {

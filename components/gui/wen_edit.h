@@ -52,6 +52,8 @@ class TWenEdit : public TWenCustomMaskEdit, public TWenBoundControl {
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  // The middle button's paste asks for edit mode first, as every paste does.
+  void PasteSelection(const QString& text, const QPoint& pos) override;
   void dropEvent(QDropEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;
 

@@ -1,10 +1,8 @@
 #include "components/gui/wen_mask_edit.h"
 
-#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QFocusEvent>
-#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -439,16 +437,21 @@ void TWenCustomMaskEdit::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
 }
 
+void TWenCustomMaskEdit::PasteSelection(const QString& text, const QPoint& pos) {
+  if (isReadOnly()) return;
+  setCursorPosition(cursorPositionAt(pos));
+  PasteText(text);
+}
+
 void TWenCustomMaskEdit::mouseReleaseEvent(QMouseEvent* event) {
-  QClipboard* clipboard = QGuiApplication::clipboard();
-  if (event->button() == Qt::MiddleButton && clipboard->supportsSelection()) {
-    // The X selection pastes at the click, through the same checks as any paste.
-    if (!isReadOnly()) {
-      setCursorPosition(cursorPositionAt(event->position().toPoint()));
-      PasteText(clipboard->text(QClipboard::Selection));
+  if (event->button() == Qt::MiddleButton) {
+    // The X selection comes from the services, as the clipboard does; where the platform has
+    // none, the middle button does what it does in any edit.
+    if (const std::optional<QString> selection = Services::Current().SelectionText()) {
+      PasteSelection(*selection, event->position().toPoint());
+      event->accept();
+      return;
     }
-    event->accept();
-    return;
   }
   QLineEdit::mouseReleaseEvent(event);
   if (IsMasked()) {

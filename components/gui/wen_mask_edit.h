@@ -76,6 +76,9 @@ class TWenCustomMaskEdit : public QLineEdit, private TWenMaskHost {
   virtual void Reset();
   // After every change of the text, by the user or by code.
   virtual void Change() {}
+  // Pastes the primary selection at `pos` (the middle button), through the same checks as any
+  // paste.
+  virtual void PasteSelection(const QString& text, const QPoint& pos);
 
   void keyPressEvent(QKeyEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;

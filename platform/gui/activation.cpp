@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <unordered_map>
 #include <vector>
@@ -61,11 +62,26 @@ void RunPending() {
 
 }  // namespace
 
-// Watches the window's show and hide events on behalf of its FormActivation.
+// Watches the window's show and hide events, and the expose events of its platform window,
+// on behalf of its FormActivation.
 class ShowWatcher : public QObject {
  public:
   ShowWatcher(QWidget* window, FormActivation* owner) : QObject(window), owner_(owner) {
     window->installEventFilter(this);
+  }
+
+  // Follows the platform window of the widget, which Qt may make anew when it shows it again.
+  void WatchPlatformWindow() {
+    QWindow* handle = owner_->window_->windowHandle();
+    if (handle == platform_window_.data()) return;
+    if (platform_window_) platform_window_->removeEventFilter(this);
+    platform_window_ = handle;
+    if (handle) handle->installEventFilter(this);
+  }
+
+  void Unwatch() {
+    owner_->window_->removeEventFilter(this);
+    if (platform_window_) platform_window_->removeEventFilter(this);
   }
 
   bool eventFilter(QObject* watched, QEvent* event) override {
@@ -73,14 +89,19 @@ class ShowWatcher : public QObject {
       if (event->type() == QEvent::Show && !event->spontaneous()) {
         owner_->Shown();
       } else if (event->type() == QEvent::Hide && !event->spontaneous()) {
-        Forget(owner_->window_);
+        owner_->Hidden();
       }
+    } else if (watched == platform_window_.data() && event->type() == QEvent::Expose) {
+      // The first expose after a show that says the window is on screen (Qt sets isExposed
+      // from the event it delivers; a late expose of an earlier unmap says it is not).
+      if (platform_window_->isExposed()) owner_->Exposed();
     }
     return false;
   }
 
  private:
   FormActivation* owner_;
+  QPointer<QWindow> platform_window_;
 };
 
 FormActivation::FormActivation(QWidget* window) : window_(window) {
@@ -91,7 +112,7 @@ FormActivation::FormActivation(QWidget* window) : window_(window) {
 FormActivation::~FormActivation() {
   Registry().erase(window_);
   Forget(window_);
-  window_->removeEventFilter(watcher_);
+  watcher_->Unwatch();
   delete watcher_;
 }
 
@@ -102,10 +123,34 @@ void FormActivation::RunActivation() {
 
 void FormActivation::Shown() {
   MoveToFront(window_);
-  RunGuarded([this] {
-    FormShow();
-    FormActivate();
-  });
+  watcher_->WatchPlatformWindow();
+  const bool on_screen =
+      window_->windowHandle() && !window_->testAttribute(Qt::WA_DontShowOnScreen);
+  awaiting_expose_ = on_screen;
+  RunGuarded([this] { FormShow(); });
+  // A window that is never put on screen is never exposed: its activation is queued now.
+  if (!on_screen) ScheduleActivation(window_);
+}
+
+void FormActivation::Exposed() {
+  if (!awaiting_expose_) return;
+  awaiting_expose_ = false;
+  ScheduleActivation(window_);
+}
+
+void FormActivation::Hidden() {
+  awaiting_expose_ = false;
+  Forget(window_);
+}
+
+bool ActivationPending(QWidget* window) {
+  auto it = Registry().find(window);
+  if (it == Registry().end() || !window->isVisible() || TerminateRequested()) return false;
+  if (it->second->awaiting_expose_) return true;
+  for (const QPointer<QWidget>& p : Pending()) {
+    if (p.data() == window) return true;
+  }
+  return false;
 }
 
 QWidget* LastActivatedWindow() {

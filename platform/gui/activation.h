@@ -1,13 +1,22 @@
 // Activation as our windows know it, raised by our code and never by Qt's focus changes:
-// when a window of ours is shown, its show handler runs and then its activation; when one of
-// our message boxes on that window closes, its activation runs again, deferred until the
-// handler that showed the box has returned, and not at all once termination was requested.
+// when a window of ours is shown, its show handler runs at once and its activation once the
+// window is mapped and exposed (queued after the first expose that follows the show, so that a
+// box the activation shows stands over its window); when one of our message boxes on that
+// window closes, its activation runs again, deferred until the handler that showed the box has
+// returned. Each show gives exactly one activation; none runs once termination was requested.
+//
+// Every platform we run on reports exposure, the headless "offscreen" one included (its
+// windows count as exposed once shown). A window that is never put on screen
+// (Qt::WA_DontShowOnScreen, or one without a platform window) gets its activation queued at
+// the show.
 #pragma once
 
 class QObject;
 class QWidget;
 
 namespace platform::gui {
+
+class ShowWatcher;
 
 // The mixin of our windows: a window class derives from its Qt base first and from this one
 // second, passing itself, and overrides FormShow and FormActivate as it needs:
@@ -37,11 +46,20 @@ class FormActivation {
 
  private:
   friend class ShowWatcher;
+  friend bool ActivationPending(QWidget* window);
   void Shown();
+  void Exposed();
+  void Hidden();
 
   QWidget* window_;
-  QObject* watcher_;
+  ShowWatcher* watcher_;
+  // A show whose activation waits for the window's first expose.
+  bool awaiting_expose_ = false;
 };
+
+// True while an activation of `window` is due: its show waits for the first expose, or the
+// activation is queued and has not run yet. Tests wait on it after showing a window.
+bool ActivationPending(QWidget* window);
 
 // The visible window of ours that was activated last, or nullptr.
 QWidget* LastActivatedWindow();

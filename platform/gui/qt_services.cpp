@@ -1,5 +1,11 @@
 #include "platform/gui/qt_services.h"
 
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -12,6 +18,9 @@
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <cstring>
+#include <vector>
 
 #include "platform/core/paths.h"
 #include "platform/gui/activation.h"
@@ -51,8 +60,108 @@ QString PdfFileFor(const QString& folder, const QString& title) {
 
 }  // namespace
 
+namespace {
+
+// The watched start of StartDetachedProcess. Everything the processes after the fork need is
+// prepared before it: between fork and exec only async-signal-safe calls are made (the program
+// has other threads). The intermediate child starts the program, polls it for the wait and
+// ends with 0 when it still runs or ended successfully, else with its status (128 + the
+// signal for one that was killed); the program is then reparented and reaped by init. A
+// close-on-exec pipe brings an exec failure's errno back.
+bool StartWatched(const QString& program, const QStringList& arguments, const QString& folder,
+                  int wait_ms, QString* error) {
+  const QString path = program.contains('/') ? program : QStandardPaths::findExecutable(program);
+  if (path.isEmpty()) {
+    if (error) *error = QStringLiteral("No such program: ") + program;
+    return false;
+  }
+  std::vector<QByteArray> texts;
+  texts.push_back(QFile::encodeName(path));
+  for (const QString& argument : arguments) texts.push_back(QFile::encodeName(argument));
+  std::vector<char*> argv;
+  for (QByteArray& text : texts) argv.push_back(text.data());
+  argv.push_back(nullptr);
+  const QByteArray dir = QFile::encodeName(folder);
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) {
+    if (error) *error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+  }
+  const pid_t watcher = ::fork();
+  if (watcher < 0) {
+    const int e = errno;
+    ::close(report[0]);
+    ::close(report[1]);
+    if (error) *error = QString::fromLocal8Bit(std::strerror(e));
+    return false;
+  }
+  if (watcher == 0) {
+    ::close(report[0]);
+    const pid_t child = ::fork();
+    if (child < 0) ::_exit(127);
+    if (child == 0) {
+      ::setsid();
+      const int null_fd = ::open("/dev/null", O_RDONLY);
+      if (null_fd >= 0) ::dup2(null_fd, STDIN_FILENO);
+      int e = 0;
+      if (!dir.isEmpty() && ::chdir(dir.constData()) != 0) {
+        e = errno;
+      } else {
+        ::execv(argv[0], argv.data());
+        e = errno;
+      }
+      [[maybe_unused]] const ssize_t n = ::write(report[1], &e, sizeof e);
+      ::_exit(127);
+    }
+    ::close(report[1]);
+    struct timespec now, deadline;
+    ::clock_gettime(CLOCK_MONOTONIC, &deadline);
+    deadline.tv_sec += wait_ms / 1000;
+    deadline.tv_nsec += (wait_ms % 1000) * 1000000L;
+    if (deadline.tv_nsec >= 1000000000L) {
+      deadline.tv_sec += 1;
+      deadline.tv_nsec -= 1000000000L;
+    }
+    const struct timespec pause = {0, 10000000L};
+    while (true) {
+      int status = 0;
+      const pid_t done = ::waitpid(child, &status, WNOHANG);
+      if (done == child) {
+        if (WIFEXITED(status)) ::_exit(WEXITSTATUS(status));
+        ::_exit(WIFSIGNALED(status) ? (128 + WTERMSIG(status)) & 0xFF : 1);
+      }
+      if (done < 0) ::_exit(0);
+      ::clock_gettime(CLOCK_MONOTONIC, &now);
+      if (now.tv_sec > deadline.tv_sec ||
+          (now.tv_sec == deadline.tv_sec && now.tv_nsec >= deadline.tv_nsec))
+        ::_exit(0);
+      ::nanosleep(&pause, nullptr);
+    }
+  }
+  ::close(report[1]);
+  int status = 0;
+  while (::waitpid(watcher, &status, 0) < 0 && errno == EINTR) {
+  }
+  int exec_errno = 0;
+  const bool exec_failed = ::read(report[0], &exec_errno, sizeof exec_errno) == sizeof exec_errno;
+  ::close(report[0]);
+  if (exec_failed) {
+    if (error) *error = QString::fromLocal8Bit(std::strerror(exec_errno));
+    return false;
+  }
+  const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+  if (code != 0) {
+    if (error) *error = program + QStringLiteral(" ended with status ") + QString::number(code);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool StartDetachedProcess(const QString& program, const QStringList& arguments,
-                          const QString& folder, QString* error) {
+                          const QString& folder, int wait_ms, QString* error) {
+  if (wait_ms > 0) return StartWatched(program, arguments, folder, wait_ms, error);
   QProcess process;
   process.setProgram(program);
   process.setArguments(arguments);
@@ -155,12 +264,12 @@ int QtServices::ShellOpen(const QString& file, const QString& parameters, const 
   if (!info.exists()) return info.dir().exists() ? kShellFileNotFound : kShellPathNotFound;
   QString error;
   if (info.isFile() && info.isExecutable()) {
-    if (!starter_(info.absoluteFilePath(), QProcess::splitCommand(parameters), folder, &error))
+    if (!starter_(info.absoluteFilePath(), QProcess::splitCommand(parameters), folder, 0, &error))
       return kShellAccessDenied;
     return kShellOk;
   }
   // The opener runs in `folder`: give it the name as this process resolves it.
-  if (!starter_(opener_, QStringList{info.absoluteFilePath()}, folder, &error))
+  if (!starter_(opener_, QStringList{info.absoluteFilePath()}, folder, kOpenerWaitMs, &error))
     return kShellNoAssociation;
   return kShellOk;
 }
@@ -180,6 +289,12 @@ void QtServices::SetClipboardText(const QString& text, const QString& html) {
 
 QString QtServices::ClipboardText() { return QGuiApplication::clipboard()->text(); }
 
+std::optional<QString> QtServices::SelectionText() {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (!clipboard->supportsSelection()) return std::nullopt;
+  return clipboard->text(QClipboard::Selection);
+}
+
 void QtServices::Beep() { QApplication::beep(); }
 
 void QtServices::Quit() { RequestTerminate(); }
@@ -188,7 +303,7 @@ ServiceResult QtServices::Restart() {
   QString program = QFile::decodeName(platform::ProgramPath().c_str());
   QStringList arguments = QCoreApplication::arguments().mid(1);
   QString error;
-  if (!starter_(program, arguments, QDir::currentPath(), &error)) return {false, error};
+  if (!starter_(program, arguments, QDir::currentPath(), 0, &error)) return {false, error};
   return {true, QString()};
 }
 

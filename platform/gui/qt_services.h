@@ -14,9 +14,14 @@ namespace platform::gui {
 class QtServices : public Services {
  public:
   // Starts `program` with `arguments` in `folder` (empty: the current folder), detached, with
-  // no shell in between. Returns false with a reason when it could not start.
+  // no shell in between. With `wait_ms` above 0 it waits up to that long for the program to
+  // end: one that ends with a failure by then counts as not started; one still running then
+  // counts as started. Returns false with a reason when it could not start.
   using ProcessStarter = std::function<bool(const QString& program, const QStringList& arguments,
-                                            const QString& folder, QString* error)>;
+                                            const QString& folder, int wait_ms, QString* error)>;
+
+  // How long ShellOpen waits for the desktop's opener to fail.
+  static constexpr int kOpenerWaitMs = 2000;
 
   QtServices();
   ~QtServices() override;
@@ -24,6 +29,8 @@ class QtServices : public Services {
   std::optional<QString> OpenFileDialog(const FileDialogRequest& request) override;
   std::optional<QString> SaveFileDialog(const FileDialogRequest& request) override;
   ServiceResult Print(const PrintJob& job) override;
+  // The desktop's opener is watched for kOpenerWaitMs: one that ends with a failure by then
+  // (it found no program for the file, or the program failed) gives kShellNoAssociation.
   int ShellOpen(const QString& file, const QString& parameters, const QString& folder,
                 int show_command) override;
   // No viewer for help files exists on this platform's desktop: the help file is opened with
@@ -32,6 +39,7 @@ class QtServices : public Services {
   ServiceResult ShowHelp(const QString& file, int context) override;
   void SetClipboardText(const QString& text, const QString& html = QString()) override;
   QString ClipboardText() override;
+  std::optional<QString> SelectionText() override;
   void Beep() override;
   void Quit() override;
   ServiceResult Restart() override;
@@ -60,8 +68,11 @@ class QtServices : public Services {
   ProcessStarter starter_;
 };
 
-// Starts a program detached through QProcess (the default ProcessStarter).
+// Starts a program detached (the default ProcessStarter). Without a wait through QProcess;
+// with one through an intermediate process that watches the program for the wait and then
+// leaves it running on its own, so that a program still running is never ended by us or left
+// unreaped.
 bool StartDetachedProcess(const QString& program, const QStringList& arguments,
-                          const QString& folder, QString* error);
+                          const QString& folder, int wait_ms, QString* error);
 
 }  // namespace platform::gui

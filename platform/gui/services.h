@@ -94,6 +94,9 @@ class Services {
   // The clipboard: plain text, with an HTML form for rich text when given.
   virtual void SetClipboardText(const QString& text, const QString& html = QString()) = 0;
   virtual QString ClipboardText() = 0;
+  // The X primary selection (the text selected last, which the middle button pastes); nothing
+  // where the platform has no such selection.
+  virtual std::optional<QString> SelectionText() = 0;
 
   virtual void Beep() = 0;
 

@@ -67,7 +67,8 @@ std::vector<TestServices::Call> TestServices::CallsOf(const std::string& kind) c
 }
 
 int TestServices::DoMessageBox(const QString& text, const QString& caption, MessageIcon icon,
-                               MessageButtons buttons, QWidget*) {
+                               MessageButtons buttons, QWidget* owner) {
+  if (box_observer_) box_observer_(text, owner);
   int answer = kResultCancel;
   if (boxes_.empty()) {
     Fail("unscripted message box \"" + Describe(caption).toStdString() + "\": \"" +
@@ -147,6 +148,11 @@ void TestServices::SetClipboardText(const QString& text, const QString& html) {
 QString TestServices::ClipboardText() {
   calls_.push_back({"Clipboard", {}, clipboard_text_});
   return clipboard_text_;
+}
+
+std::optional<QString> TestServices::SelectionText() {
+  calls_.push_back({"Selection", {}, selection_text_.value_or(QStringLiteral("(none)"))});
+  return selection_text_;
 }
 
 void TestServices::Beep() { calls_.push_back({"Beep", {}, QString()}); }

@@ -20,13 +20,14 @@ namespace platform::gui {
 class TestServices : public Services {
  public:
   // One recorded call: its kind ("MessageBox", "OpenDialog", "SaveDialog", "Print",
-  // "ShellOpen", "Help", "SetClipboard", "Clipboard", "Beep", "Quit", "Restart",
+  // "ShellOpen", "Help", "SetClipboard", "Clipboard", "Selection", "Beep", "Quit", "Restart",
   // "RandomSeed"), its arguments as texts, and the answer it got as text.
   //   MessageBox: caption, text, icon number, buttons number; result: the button's number.
   //   OpenDialog, SaveDialog: title, filter, default extension, folder, file name; result:
   //     the name chosen, empty when cancelled.
   //   Print: title, text; result "ok" or the error. ShellOpen: file, parameters, folder,
   //   show command; result: the code. Help: file, context. SetClipboard: text, html.
+  //   Selection: result: the primary selection's text, "(none)" without one.
   struct Call {
     std::string kind;
     QStringList args;
@@ -49,12 +50,20 @@ class TestServices : public Services {
   void AnswerBox(int answer, const QString& expected_text = QString());
   // Script: the next open (save) dialog chooses `name`, or is cancelled with std::nullopt.
   void AnswerOpenDialog(std::optional<QString> name);
+  // Called with each message box's text and owner window (nullptr: none) as the box is shown,
+  // before it is answered; lets a test look at the screen while the box stands.
+  void set_box_observer(std::function<void(const QString& text, QWidget* owner)> observer) {
+    box_observer_ = std::move(observer);
+  }
   void AnswerSaveDialog(std::optional<QString> name);
   // Results of the calls that need no script.
   void set_shell_open_result(int code) { shell_open_result_ = code; }
   void set_print_result(ServiceResult result) { print_result_ = std::move(result); }
   void set_restart_result(ServiceResult result) { restart_result_ = std::move(result); }
   void set_random_seed(uint32_t seed) { random_seed_ = seed; }
+  // The primary selection the middle button pastes; nothing (the default) is a platform
+  // without one.
+  void set_selection_text(std::optional<QString> text) { selection_text_ = std::move(text); }
   // Print jobs also go into PDF files "<n>.pdf" (1, 2, ...) in `folder`.
   void set_pdf_folder(const QString& folder) { pdf_folder_ = folder; }
 
@@ -78,6 +87,7 @@ class TestServices : public Services {
   ServiceResult ShowHelp(const QString& file, int context) override;
   void SetClipboardText(const QString& text, const QString& html = QString()) override;
   QString ClipboardText() override;
+  std::optional<QString> SelectionText() override;
   void Beep() override;
   void Quit() override;
   ServiceResult Restart() override;
@@ -97,6 +107,7 @@ class TestServices : public Services {
   static void Fail(const std::string& message);
 
   Services* previous_;
+  std::function<void(const QString&, QWidget*)> box_observer_;
   std::vector<Call> calls_;
   std::deque<BoxAnswer> boxes_;
   std::deque<std::optional<QString>> open_;
@@ -106,6 +117,7 @@ class TestServices : public Services {
   QString pdf_folder_;
   QString clipboard_text_;
   QString clipboard_html_;
+  std::optional<QString> selection_text_;
   int shell_open_result_ = kShellOk;
   ServiceResult print_result_{true, QString()};
   ServiceResult restart_result_{true, QString()};

@@ -15,6 +15,7 @@
 #include "engine/work_area.h"
 #include "platform/core/clock.h"
 #include "platform/gui/application.h"
+#include "tests/support/qt_test_main.h"
 
 namespace testing_support {
 
@@ -105,10 +106,10 @@ void AppTest::CreateWindows() {
   context_->CreateWindows();
 }
 
-void AppTest::ShowAndActivate(QWidget* window) {
-  window->show();
-  EXPECT_TRUE(QTest::qWaitForWindowExposed(window)) << window->objectName().toStdString();
-  QCoreApplication::processEvents();
+bool AppTest::ShowAndActivate(QWidget* window) {
+  const bool activated = testing_support::ShowAndActivate(window);
+  EXPECT_TRUE(activated) << window->objectName().toStdString();
+  return activated;
 }
 
 void AppTest::OpenTest(const TestDefinition& def,
@@ -121,8 +122,7 @@ void AppTest::OpenTest(const TestDefinition& def,
 
 void AppTest::OpenObjectiveWindow() {
   context_->StartUp->NextBtnClick();
-  EXPECT_TRUE(QTest::qWaitForWindowExposed(context_->Disclaimer));
-  QCoreApplication::processEvents();
+  EXPECT_TRUE(WaitForActivation(context_->Disclaimer));
 }
 
 }  // namespace testing_support

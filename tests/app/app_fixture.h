@@ -58,8 +58,8 @@ class AppTest : public ::testing::Test {
   const std::string& folder() const { return folder_; }
   // Creates the windows of the study build in a fresh context.
   void CreateWindows();
-  // Shows `window` and lets its show handler and activation run.
-  void ShowAndActivate(QWidget* window);
+  // Shows `window` and waits until its show handler and activation have run (expected).
+  bool ShowAndActivate(QWidget* window);
   // Writes the test "t" (definition and question table), creates the windows and shows the
   // start window, which opens the table.
   void OpenTest(const TestDefinition& def, const std::vector<samples::QuestionRecord>& rows);

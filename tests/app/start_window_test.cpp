@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 
+#include "app/artwork.h"
 #include "app/item_review_window.h"
 #include "app/question_window.h"
 #include "app/splash.h"
@@ -15,6 +16,7 @@
 #include "engine/work_area.h"
 #include "platform/gui/application.h"
 #include "tests/app/app_fixture.h"
+#include "tests/support/qt_test_main.h"
 
 namespace testing_support {
 namespace {
@@ -23,11 +25,11 @@ const char kMissing[] = "Required files cannot be found. Quitting application.";
 
 class StartWindowTest : public AppTest {
  protected:
-  // Shows the start window: its show handler, then its activation.
+  // Shows the start window: its show handler, then, once it is on screen, its activation.
   void Activate() {
     app::TStartUp* start = context_->StartUp;
     start->hide();
-    start->show();
+    EXPECT_TRUE(ShowAndActivate(start));
   }
   void WriteTest(const std::string& base, const TestDefinition& def = {}, int records = 3) {
     WriteTestDefinition(folder() + base + ".ini", def);
@@ -114,6 +116,7 @@ TEST_F(StartWindowTest, AMissingTableEndsTheProgram) {
   CreateWindows();
   services_->AnswerBox(platform::kResultOk, kMissing);
   Activate();
+  EXPECT_EQ(services_->CallKinds(), (std::vector<std::string>{"MessageBox", "Quit"}));
   EXPECT_TRUE(platform::gui::TerminateRequested());
   EXPECT_FALSE(context_->Questions->WenDbf1->Active());
   EXPECT_EQ(OpenAreas(), 0);
@@ -124,8 +127,30 @@ TEST_F(StartWindowTest, AFolderWithoutDefinitionEndsTheProgram) {
   CreateWindows();
   services_->AnswerBox(platform::kResultOk, kMissing);
   Activate();
+  EXPECT_EQ(services_->CallKinds(), (std::vector<std::string>{"MessageBox", "Quit"}));
   EXPECT_TRUE(platform::gui::TerminateRequested());
   EXPECT_EQ(OpenAreas(), 0);
+}
+
+// Exit and closing the window end the program through the services, and nothing else.
+TEST_F(StartWindowTest, ExitAndClosingEndTheProgramThroughTheServices) {
+  WriteTest("t");
+  for (const bool exit_button : {true, false}) {
+    SCOPED_TRACE(exit_button ? "Exit" : "close");
+    CreateWindows();
+    Activate();
+    ASSERT_TRUE(services_->CallKinds().empty());
+    if (exit_button)
+      context_->StartUp->ExitBtn->click();
+    else
+      context_->StartUp->close();
+    EXPECT_EQ(services_->CallKinds(), (std::vector<std::string>{"Quit"}));
+    EXPECT_TRUE(platform::gui::TerminateRequested());
+    context_.reset();
+    services_.reset();
+    services_ = std::make_unique<platform::gui::TestServices>();
+    platform::gui::ResetTerminateRequest();
+  }
 }
 
 TEST_F(StartWindowTest, ARequiredNumberThatIsNoNumberEndsTheProgramBeforeAnyValueIsStored) {
@@ -152,6 +177,34 @@ TEST_F(StartWindowTest, ARequiredNumberThatIsNoNumberEndsTheProgramBeforeAnyValu
     context_.reset();
     platform::gui::ResetTerminateRequest();
   }
+}
+
+// The banner's rows of marks: open rings show the sky through them, every fifth mark is an
+// accent dot.
+TEST(StartBanner, OpenRingsShowTheSkyAndAccentMarksAreFilled) {
+  const QImage banner = app::StartBanner(QSize(281, 178)).toImage();
+  const double cell = 178 / 6.0;
+  int open = 0, filled = 0;
+  for (int row = 0; row < 6; ++row) {
+    for (int col = 0; col * cell + cell < 281; ++col) {
+      SCOPED_TRACE(testing::Message() << "row " << row << ", column " << col);
+      const int y = static_cast<int>(row * cell + cell * 0.5);
+      const QColor centre = banner.pixelColor(static_cast<int>(col * cell + cell * 0.5), y);
+      const QColor sky = banner.pixelColor(static_cast<int>(col * cell + cell * 0.1), y);
+      const int difference = std::abs(centre.red() - sky.red()) +
+                             std::abs(centre.green() - sky.green()) +
+                             std::abs(centre.blue() - sky.blue());
+      if ((row * 7 + col * 3) % 5 == 0) {
+        ++filled;
+        EXPECT_GT(centre.red(), sky.red() + 40) << "an accent dot";
+      } else {
+        ++open;
+        EXPECT_LE(difference, 6) << "an open ring";
+      }
+    }
+  }
+  EXPECT_GT(open, 30);
+  EXPECT_GT(filled, 5);
 }
 
 // The state of every file of a folder: its bytes and its modification time.

@@ -17,6 +17,9 @@
 #include "tests/support/processes.h"
 #include "tests/support/qt_test_main.h"
 
+// After Qt: the X headers define macros that Qt uses as names.
+#include <X11/Xlib.h>
+
 namespace testing_support {
 namespace {
 
@@ -59,10 +62,10 @@ TEST_F(X11StartTest, SplashThenTheStartWindowOnTheDemoTest) {
 TEST_F(X11StartTest, TheObjectiveWindowAndThePleaseWaitDialogOnTheDemoTest) {
   CopyDemo(folder());
   CreateWindows();
-  context_->StartUp->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(context_->StartUp));
+  ASSERT_TRUE(ShowAndActivate(context_->StartUp));
   context_->StartUp->NextBtnClick();
   app::TDisclaimer* window = context_->Disclaimer;
+  ASSERT_TRUE(WaitForActivation(window));
   Save(window, "app_objective_window.png");
   EXPECT_EQ(window->size(), QSize(629, 431));
   EXPECT_GT(window->rsListBox1->Count(), 0) << "the demo test's objectives were listed";
@@ -74,6 +77,43 @@ TEST_F(X11StartTest, TheObjectiveWindowAndThePleaseWaitDialogOnTheDemoTest) {
   EXPECT_EQ(dialog->windowTitle(), "Please Wait");
   dialog->hide();
   EXPECT_FALSE(platform::gui::TerminateRequested());
+}
+
+// Under a window manager, which maps a window only once it has framed it: the start window's
+// activation, and with it the box about a missing table, comes once the window is on screen,
+// exactly once for each show.
+class X11DesktopStartTest : public AppTest {};
+
+TEST_F(X11DesktopStartTest, TheMissingTableBoxStandsOverTheMappedStartWindow) {
+  ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+  WriteTestDefinition(folder() + "t.ini", {});
+  CreateWindows();
+  app::TStartUp* start = context_->StartUp;
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  std::vector<int> map_states;
+  services_->set_box_observer([&](const QString&, QWidget* owner) {
+    EXPECT_EQ(owner, start);
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display, static_cast<Window>(start->winId()), &attributes);
+    map_states.push_back(attributes.map_state);
+  });
+  const char kMissing[] = "Required files cannot be found. Quitting application.";
+  for (int show = 1; show <= 2; ++show) {
+    SCOPED_TRACE(show);
+    services_->AnswerBox(platform::kResultOk, kMissing);
+    start->show();
+    EXPECT_TRUE(map_states.size() < static_cast<size_t>(show)) << "the box came inside show()";
+    EXPECT_TRUE(WaitForActivation(start));
+    QTest::qWait(300);  // more exposes and the box's own reactivation bring no second box
+    ASSERT_EQ(map_states.size(), static_cast<size_t>(show));
+    EXPECT_EQ(map_states.back(), IsViewable);
+    EXPECT_TRUE(platform::gui::TerminateRequested());
+    platform::gui::ResetTerminateRequest();
+    start->hide();
+    QTest::qWait(50);
+  }
+  XCloseDisplay(display);
 }
 
 // The geometry of the visible windows named `name`, as xdotool reports them ("WxH" each).

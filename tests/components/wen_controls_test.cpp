@@ -434,6 +434,31 @@ TEST_F(WenControlsTest, EditsThroughAWritableTableArePosted) {
   EXPECT_TRUE(messages_.empty());
 }
 
+// The middle button pastes the primary selection of the services: the link goes into edit
+// mode first, and the pasted text is posted like a typed one.
+TEST_F(WenControlsTest, TheMiddleButtonPastesTheSelectionAndThePasteIsPosted) {
+  OpenTable();
+  auto* edit = Bound<TWenEdit>("name", {10, 10, 200, 24});
+  auto* when = Bound<TWenEdit>("when", {10, 50, 100, 24});
+  ShowAndActivate();
+  table_->GoTop();
+  EXPECT_TRUE(edit->isReadOnly());
+  services_.set_selection_text(QString(" Zeta"));
+  QTest::mouseClick(edit, Qt::MiddleButton, {}, QPoint(195, 12));
+  EXPECT_EQ(edit->text(), "Alpha Zeta");
+  EXPECT_EQ(DataSet()->State(), stEdit);
+  services_.set_selection_text(QString("07/04"));
+  QTest::mouseClick(when, Qt::MiddleButton, {}, QPoint(2, 12));
+  EXPECT_EQ(when->text(), "07/04/99") << "through the date mask";
+  Focus(edit);
+  ASSERT_TRUE(DataSet()->Post());
+
+  OpenTable();
+  table_->GoTop();
+  EXPECT_EQ(DataSet()->FieldByName("name")->GetText(), "Alpha Zeta");
+  EXPECT_EQ(DataSet()->FieldByName("when")->GetText(), "07/04/99");
+}
+
 TEST_F(WenControlsTest, AnInvalidDateIsNotStoredAndKeepsTheFocusUntilEscape) {
   OpenTable();
   auto* when = Bound<TWenEdit>("when", {10, 10, 100, 24});
@@ -474,6 +499,7 @@ TEST_F(WenControlsTest, ATableOpenedReadOnlyIsNeverChangedThroughTheControls) {
   ShowAndActivate();
   table_->GoTop();
   services_.SetClipboardText("pasted");
+  services_.set_selection_text(QString("selected"));
 
   auto unchanged = [&](const char* step) {
     SCOPED_TRACE(step);
@@ -493,6 +519,7 @@ TEST_F(WenControlsTest, ATableOpenedReadOnlyIsNeverChangedThroughTheControls) {
     QTest::keyClick(e, Qt::Key_Delete);
     QTest::keyClick(e, Qt::Key_V, Qt::ControlModifier);
     QTest::keyClick(e, Qt::Key_Insert, Qt::ShiftModifier);
+    QTest::mouseClick(e, Qt::MiddleButton, {}, QPoint(2, 12));
     e->selectAll();
     QTest::keyClick(e, Qt::Key_X, Qt::ControlModifier);
     QTest::keyClick(e, Qt::Key_Delete);
@@ -520,9 +547,11 @@ TEST_F(WenControlsTest, ATableOpenedReadOnlyIsNeverChangedThroughTheControls) {
   unchanged("after leaving");
   EXPECT_EQ(Beeps(), 0u);
   EXPECT_TRUE(messages_.empty());
-  // Cut copied the selection; nothing else reached the services but the clipboard.
+  // Cut copied the selection; nothing else reached the services but the clipboard and the
+  // primary selection.
   for (const auto& call : services_.calls()) {
-    EXPECT_TRUE(call.kind == "SetClipboard" || call.kind == "Clipboard") << call.kind;
+    EXPECT_TRUE(call.kind == "SetClipboard" || call.kind == "Clipboard" || call.kind == "Selection")
+        << call.kind;
   }
 }
 

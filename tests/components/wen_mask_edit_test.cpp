@@ -211,6 +211,37 @@ TEST_F(WenMaskEditTest, ClipboardInputMethodsAndDrops) {
   EXPECT_TRUE(edit_->Modified());
 }
 
+// The middle button pastes the primary selection that the services give, where it clicks,
+// through the same checks as any paste.
+TEST_F(WenMaskEditTest, TheMiddleButtonPastesTheSelectionOfTheServices) {
+  auto middle_click = [&](int x) { QTest::mouseClick(edit_, Qt::MiddleButton, {}, QPoint(x, 12)); };
+  edit_->SetEditMask("99/99/99;1;_");
+  services_.set_selection_text(QString("12/34"));
+  middle_click(2);
+  EXPECT_EQ(edit_->text(), "12/34/__");
+  EXPECT_TRUE(edit_->Modified());
+  EXPECT_EQ(services_.CallsOf("Selection").size(), 1u);
+
+  edit_->SetEditMask("");
+  edit_->SetText("xy");
+  services_.set_selection_text(QString("ab\ncd"));
+  middle_click(118);
+  EXPECT_EQ(edit_->text(), "xyab") << "a plain edit takes the first line at the click";
+
+  // No selection on the platform, a refusing EditCanModify, a read-only edit: no change.
+  services_.set_selection_text(std::nullopt);
+  middle_click(2);
+  services_.set_selection_text(QString("zz"));
+  edit_->can_modify = false;
+  middle_click(2);
+  edit_->can_modify = true;
+  edit_->setReadOnly(true);
+  edit_->asked = 0;
+  middle_click(2);
+  EXPECT_EQ(edit_->text(), "xyab");
+  EXPECT_EQ(edit_->asked, 0);
+}
+
 TEST_F(WenMaskEditTest, AFailedValidationOnExitTakesTheFocusBack) {
   platform::Locale().ShortDateFormat = "MM/dd/yy";
   edit_->SetEditMaskStyle(dBaseStyle);

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "platform/gui/guarded.h"
 #include "platform/gui/services.h"
 #include "platform/gui/test_services.h"
+#include "tests/support/qt_test_main.h"
 
 namespace platform::gui {
 namespace {
@@ -153,20 +155,58 @@ TEST_F(Handlers, ATerminateRequestBeforeTheLoopStillEndsTheProgram) {
   EXPECT_EQ(RunApplication(), 0);
 }
 
-TEST_F(Handlers, ShowingAWindowRunsItsShowHandlerThenItsActivation) {
+TEST_F(Handlers, ShowingAWindowRunsItsShowHandlerThenOnceExposedItsActivation) {
   LogWindow first(&log_);
   LogWindow second(&log_);
   first.show();
+  // The activation waits for the window to be on screen: it never runs inside show().
+  EXPECT_EQ(log_, (std::vector<std::string>{"show"}));
+  EXPECT_TRUE(ActivationPending(&first));
+  ASSERT_TRUE(testing_support::WaitForActivation(&first));
+  EXPECT_TRUE(first.windowHandle()->isExposed());
   EXPECT_EQ(log_, (std::vector<std::string>{"show", "activate"}));
   EXPECT_EQ(LastActivatedWindow(), &first);
-  second.show();
+  ASSERT_TRUE(testing_support::ShowAndActivate(&second));
   EXPECT_EQ(LastActivatedWindow(), &second);
   second.hide();
   EXPECT_EQ(LastActivatedWindow(), &first);
+
+  // Later exposes (a repaint, a resize) activate nothing; each new show activates once, also
+  // when the window is hidden and shown again before the loop saw it go.
+  first.resize(240, 120);
+  first.update();
+  QTest::qWait(50);
   first.hide();
   first.show();
-  EXPECT_EQ(log_,
-            (std::vector<std::string>{"show", "activate", "show", "activate", "show", "activate"}));
+  ASSERT_TRUE(testing_support::WaitForActivation(&first));
+  QTest::qWait(50);
+  first.hide();
+  QCoreApplication::processEvents();
+  first.show();
+  ASSERT_TRUE(testing_support::WaitForActivation(&first));
+  QTest::qWait(50);
+  EXPECT_EQ(log_, (std::vector<std::string>{"show", "activate", "show", "activate", "show",
+                                            "activate", "show", "activate"}));
+
+  // Hidden before it was exposed: no activation for that show.
+  log_.clear();
+  first.hide();
+  QCoreApplication::processEvents();
+  first.show();
+  first.hide();
+  QTest::qWait(50);
+  EXPECT_EQ(log_, (std::vector<std::string>{"show"}));
+}
+
+// A window that is never put on screen has no expose to wait for.
+TEST_F(Handlers, AWindowNotShownOnScreenIsActivatedFromTheLoop) {
+  LogWindow window(&log_);
+  window.setAttribute(Qt::WA_DontShowOnScreen);
+  window.show();
+  EXPECT_EQ(log_, (std::vector<std::string>{"show"}));
+  ASSERT_TRUE(testing_support::WaitForActivation(&window));
+  QTest::qWait(20);
+  EXPECT_EQ(log_, (std::vector<std::string>{"show", "activate"}));
 }
 
 TEST_F(Handlers, ABoxReactivatesItsWindowOnceAfterTheHandlerReturned) {
@@ -174,7 +214,7 @@ TEST_F(Handlers, ABoxReactivatesItsWindowOnceAfterTheHandlerReturned) {
   services.AnswerBox(kResultOk);
   services.AnswerBox(kResultOk);
   LogWindow window(&log_);
-  window.show();
+  ASSERT_TRUE(testing_support::ShowAndActivate(&window));
   GuardedConnect(window.button, &QPushButton::clicked, &window, [&] {
     log_.push_back("handler");
     services.ShowMessage("You must select at least one objective to test on.");
@@ -193,7 +233,7 @@ TEST_F(Handlers, NoActivationOnceTerminationWasRequestedOrTheWindowIsHidden) {
   services.AnswerBox(kResultOk);
   services.AnswerBox(kResultOk);
   LogWindow window(&log_);
-  window.show();
+  ASSERT_TRUE(testing_support::ShowAndActivate(&window));
   bool terminate = false;
   GuardedConnect(window.button, &QPushButton::clicked, &window, [&] {
     services.ShowMessage("Required files cannot be found. Quitting application.");
@@ -205,7 +245,7 @@ TEST_F(Handlers, NoActivationOnceTerminationWasRequestedOrTheWindowIsHidden) {
   window.button->click();  // the box's window is hidden before the loop gets control
   QCoreApplication::processEvents();
   EXPECT_EQ(log_, (std::vector<std::string>{"show", "activate"}));
-  window.show();
+  ASSERT_TRUE(testing_support::ShowAndActivate(&window));
   log_.clear();
   terminate = true;
   window.button->click();

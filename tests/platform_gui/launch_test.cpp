@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct Started {
   QString program;
   QStringList arguments;
   QString folder;
+  int wait_ms;
 };
 
 // QtServices whose programs are recorded instead of started.
@@ -29,8 +31,8 @@ class RecordingQtServices : public QtServices {
  public:
   RecordingQtServices() {
     set_process_starter([this](const QString& program, const QStringList& arguments,
-                               const QString& folder, QString*) {
-      started.push_back({program, arguments, folder});
+                               const QString& folder, int wait_ms, QString*) {
+      started.push_back({program, arguments, folder, wait_ms});
       return start_result;
     });
   }
@@ -61,7 +63,9 @@ TEST(ShellOpen, ADocumentGoesWholeToTheOpenerAndAProgramStartsDirectly) {
   ASSERT_EQ(services.started.size(), 2u);
   EXPECT_EQ(services.started[0].program, "xdg-open");
   EXPECT_EQ(services.started[0].arguments, QStringList{Q(document)});
+  EXPECT_EQ(services.started[0].wait_ms, QtServices::kOpenerWaitMs) << "the opener is watched";
   EXPECT_EQ(services.started[1].program, Q(program));
+  EXPECT_EQ(services.started[1].wait_ms, 0);
   EXPECT_EQ(services.started[1].arguments, (QStringList{"-page", "two words", "a;b"}));
   EXPECT_EQ(services.started[1].folder, Q(dir.path()));
 }
@@ -92,6 +96,52 @@ TEST(ShellOpen, RestartStartsTheProgramByItsPathWithItsArguments) {
   EXPECT_EQ(services.started[0].program, Q(dir / "test folder/Velkorin"));
   EXPECT_EQ(services.started[0].arguments, QCoreApplication::arguments().mid(1));
   EXPECT_EQ(QDir(services.started[0].folder), QDir::current());
+}
+
+// The real opener is watched for a short while: one that fails by then is reported; one that
+// ends well, or still runs when the wait is over, has opened the file.
+TEST(ShellOpen, AnOpenerThatFailsWithinTheWaitIsReported) {
+  TempDir dir;
+  const std::string document = dir / "book.pdf";
+  WriteFileBytes(document, "%PDF-1.4\n");
+  const std::string release = dir / "release.fifo";
+  ASSERT_EQ(::mkfifo(release.c_str(), 0600), 0);
+  struct Case {
+    const char* script;
+    int code;
+    const char* name;
+  } cases[] = {
+      {"exit 3", kShellNoAssociation, "ends with a failure"},
+      {"kill -9 $$", kShellNoAssociation, "is killed"},
+      {"exit 0", kShellOk, "ends well"},
+      {"read line < 'RELEASE'", kShellOk, "still runs after the wait"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string script = c.script;
+    const size_t at = script.find("RELEASE");
+    if (at != std::string::npos) script.replace(at, 7, release);
+    const std::string opener = dir / "opener";
+    WriteExecutable(opener, "#!/bin/sh\n" + script + "\n");
+    QtServices services;
+    services.set_opener(Q(opener));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(services.ShellOpen(Q(document), "", "", 5), c.code);
+    const qint64 elapsed = timer.elapsed();
+    if (at != std::string::npos) {
+      EXPECT_GE(elapsed, QtServices::kOpenerWaitMs - 100);
+      // Lets the opener end; it is nobody's child of ours any more.
+      ::alarm(20);
+      const int fd = ::open(release.c_str(), O_WRONLY);
+      ::alarm(0);
+      ASSERT_GE(fd, 0);
+      ASSERT_EQ(::write(fd, "x\n", 2), 2);
+      ::close(fd);
+    } else {
+      EXPECT_LT(elapsed, QtServices::kOpenerWaitMs) << "an opener that ends is not waited for";
+    }
+  }
 }
 
 // Real programs: a script that writes its name, its working folder and its arguments one a

@@ -8,12 +8,16 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QWidget>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
 
+#include "platform/gui/activation.h"
 #include "platform/gui/application.h"
 #include "platform/gui/test_services.h"
 
@@ -42,6 +46,24 @@ inline std::string ArtefactDir() {
   std::string path = dir && *dir ? dir : "/tmp";
   if (path.back() != '/') path += '/';
   return path;
+}
+
+// Processes events until the activation due for `window` (shown by the caller) has run; false
+// when it has not within `milliseconds`.
+inline bool WaitForActivation(QWidget* window, int milliseconds = 5000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (platform::gui::ActivationPending(window)) {
+    if (timer.elapsed() > milliseconds) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}
+
+// Shows `window` and waits for its activation (its show handler has run by then too).
+inline bool ShowAndActivate(QWidget* window) {
+  window->show();
+  return WaitForActivation(window);
 }
 
 // Sets DISPLAY from the Xvfb fixture's display file when PX_XVFB_DISPLAY_FILE names one;
