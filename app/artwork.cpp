@@ -2,6 +2,8 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QFrame>
+#include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPen>
@@ -74,6 +76,24 @@ QPixmap StartBanner(const QSize& size) {
     }
   }
   return pixmap;
+}
+
+TLogoPanel MakeLogoPanel(QWidget* parent) {
+  TLogoPanel p{};
+  p.Panel1 = new QFrame(parent);
+  p.Panel1->setObjectName("Panel1");
+  p.Panel1->setGeometry(8, 8, 305, 98);
+  p.Panel1->setAutoFillBackground(true);
+  QPalette white = p.Panel1->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  p.Panel1->setPalette(white);
+  p.Shape1 = new QFrame(p.Panel1);
+  p.Shape1->setFrameShape(QFrame::Box);
+  p.Shape1->setGeometry(0, 0, 305, 98);
+  p.Image2 = new QLabel(p.Panel1);
+  p.Image2->setGeometry(4, 9, 297, 80);
+  p.Image2->setPixmap(ProgramLogo(p.Image2->size()));
+  return p;
 }
 
 }  // namespace app

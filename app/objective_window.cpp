@@ -61,19 +61,10 @@ TDisclaimer::TDisclaimer() : FormActivation(this) {
   setFixedSize(629, 431);
 
   // The header pictures of the start window.
-  Panel1 = new QFrame(this);
-  Panel1->setObjectName("Panel1");
-  Panel1->setGeometry(8, 8, 305, 98);
-  Panel1->setAutoFillBackground(true);
-  QPalette white = Panel1->palette();
-  white.setColor(QPalette::Window, Qt::white);
-  Panel1->setPalette(white);
-  Shape1 = new QFrame(Panel1);
-  Shape1->setFrameShape(QFrame::Box);
-  Shape1->setGeometry(0, 0, 305, 98);
-  Image2 = new QLabel(Panel1);
-  Image2->setGeometry(4, 9, 297, 80);
-  Image2->setPixmap(ProgramLogo(Image2->size()));
+  const TLogoPanel logo = MakeLogoPanel(this);
+  Panel1 = logo.Panel1;
+  Shape1 = logo.Shape1;
+  Image2 = logo.Image2;
   Image1 = new QLabel(this);
   Image1->setObjectName("Image1");
   Image1->setGeometry(321, 8, 300, 98);

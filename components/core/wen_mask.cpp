@@ -22,26 +22,7 @@ bool IsLetter16(char16_t c) {
   return c >= 0x400 && c <= 0x4FF;                             // Cyrillic
 }
 
-char16_t Upper16(char16_t c) {
-  if (c >= 'a' && c <= 'z') return c - 32;
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
-  if (c >= 0x430 && c <= 0x44F) return c - 0x20;
-  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
-  switch (c) {
-    case 0xFF:
-      return 0x178;
-    case 0x153:
-      return 0x152;
-    case 0x161:
-      return 0x160;
-    case 0x17E:
-      return 0x17D;
-    case 0x491:
-      return 0x490;
-    default:
-      return c;
-  }
-}
+char16_t Upper16(char16_t c) { return static_cast<char16_t>(platform::UpperCaseLetter(c)); }
 
 char16_t Lower16(char16_t c) {
   if (c >= 'A' && c <= 'Z') return c + 32;

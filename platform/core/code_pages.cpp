@@ -126,4 +126,26 @@ CodePage AnsiCodePage() { return g_russian ? CodePage::k1251 : CodePage::k1252; 
 
 void ChooseCodePages() { g_russian = CountryIndexFromLanguage(UserLanguage()) == 8; }
 
+char32_t UpperCaseLetter(char32_t c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
+      (c >= 0x430 && c <= 0x44F)) {
+    return c - 0x20;
+  }
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+  switch (c) {
+    case 0xFF:
+      return 0x178;
+    case 0x153:
+      return 0x152;
+    case 0x161:
+      return 0x160;
+    case 0x17E:
+      return 0x17D;
+    case 0x491:
+      return 0x490;
+    default:
+      return c;
+  }
+}
+
 }  // namespace platform

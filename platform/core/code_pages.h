@@ -17,6 +17,10 @@ char16_t CodePageChar(CodePage page, unsigned char b);
 // has none. ASCII maps to itself.
 std::optional<unsigned char> CodePageByte(CodePage page, char16_t c);
 
+// The capital of a small letter of code pages 1252 and 1251 (ASCII, Latin-1, the Latin letters
+// of 1252's upper half, Cyrillic), as a Unicode character; any other character unchanged.
+char32_t UpperCaseLetter(char32_t c);
+
 // The process's code pages: OEM 437 and ANSI 1252, or OEM 866 and ANSI 1251 for a user whose
 // language is Russian. This one setting serves the engine's OEM <-> ANSI conversions, the class
 // layer, the GUI's text helpers and the key sender, so that every layer reads a byte alike.

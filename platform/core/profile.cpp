@@ -141,30 +141,6 @@ std::string Utf8ToUtf16(const std::string& utf8, bool big_endian) {
   return out;
 }
 
-// The capital of a small letter of code pages 1252 and 1251 (ASCII, Latin-1, the Latin
-// letters of 1252's upper half, Cyrillic); any other character unchanged.
-char32_t FoldCase(char32_t c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
-      (c >= 0x430 && c <= 0x44F)) {
-    return c - 0x20;
-  }
-  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
-  switch (c) {
-    case 0xFF:
-      return 0x178;
-    case 0x153:
-      return 0x152;
-    case 0x161:
-      return 0x160;
-    case 0x17E:
-      return 0x17D;
-    case 0x491:
-      return 0x490;
-    default:
-      return c;
-  }
-}
-
 std::string Trim(const std::string& s) {
   size_t first = s.find_first_not_of(kBlanks);
   if (first == std::string::npos) return {};
@@ -404,7 +380,7 @@ class Document {
   bool EqualNoCase(const std::string& a, const std::string& b) const {
     size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
-      if (FoldCase(Next(a, i)) != FoldCase(Next(b, j))) return false;
+      if (UpperCaseLetter(Next(a, i)) != UpperCaseLetter(Next(b, j))) return false;
     }
     return i == a.size() && j == b.size();
   }
