@@ -203,6 +203,9 @@ struct X11KeySender::Impl {
   bool tried = false;
   bool xtest = false;
   Atom net_client_list = 0;
+  Atom net_client_list_stacking = 0;
+  Atom net_wm_desktop = 0;
+  Atom net_current_desktop = 0;
   Atom net_wm_name = 0;
   Atom net_active_window = 0;
   Atom net_supported = 0;
@@ -224,9 +227,10 @@ struct X11KeySender::Impl {
     int event_base = 0, error_base = 0, major = 0, minor = 0;
     xtest = XTestQueryExtension(display, &event_base, &error_base, &major, &minor);
     if (xtest) XTestGrabControl(display, True);  // keys still arrive while a client grabs
-    char names[][32] = {"_NET_CLIENT_LIST",         "_NET_WM_NAME",
-                        "_NET_ACTIVE_WINDOW",       "_NET_SUPPORTED",
-                        "_NET_SUPPORTING_WM_CHECK", "WM_STATE"};
+    char names[][32] = {
+        "_NET_CLIENT_LIST",         "_NET_WM_NAME", "_NET_ACTIVE_WINDOW",        "_NET_SUPPORTED",
+        "_NET_SUPPORTING_WM_CHECK", "WM_STATE",     "_NET_CLIENT_LIST_STACKING", "_NET_WM_DESKTOP",
+        "_NET_CURRENT_DESKTOP"};
     char* name_ptrs[std::size(names)];
     for (std::size_t i = 0; i < std::size(names); ++i) name_ptrs[i] = names[i];
     Atom atoms[std::size(names)] = {};
@@ -237,21 +241,48 @@ struct X11KeySender::Impl {
     net_supported = atoms[3];
     net_supporting_wm_check = atoms[4];
     wm_state = atoms[5];
+    net_client_list_stacking = atoms[6];
+    net_wm_desktop = atoms[7];
+    net_current_desktop = atoms[8];
     return display;
   }
 
   Window Root() const { return DefaultRootWindow(display); }
 
-  // The top-level windows: the window manager's client list when it keeps one, else the
-  // windows that carry WM_STATE below each child of the root, or that child itself when none
-  // below it does (a server without a window manager). Top-most first for the walk.
-  bool TopLevels(std::vector<Window>* out) {
-    {
-      ErrorTrap trap(display);
-      std::optional<Property> list = ReadProperty(display, Root(), net_client_list);
-      if (trap.Failed()) return false;
-      if (list && list->Type == XA_WINDOW && list->Format == 32) {
-        out->assign(list->Longs.begin(), list->Longs.end());
+  // Whether a window manager runs that announced itself: the root's _NET_SUPPORTING_WM_CHECK
+  // names a window that names itself. A manager that has gone leaves a stale announcement
+  // (its window is gone), and its client list with it.
+  bool ManagerAlive() {
+    ErrorTrap trap(display);
+    std::optional<Property> check = ReadProperty(display, Root(), net_supporting_wm_check);
+    if (trap.Failed() || !check || check->Format != 32 || check->Longs.empty()) return false;
+    const Window wm = check->Longs[0];
+    std::optional<Property> own = ReadProperty(display, wm, net_supporting_wm_check);
+    return !trap.Failed() && own && own->Format == 32 && !own->Longs.empty() && own->Longs[0] == wm;
+  }
+
+  // The list of windows in the root's property `name`; nullopt without it.
+  std::optional<std::vector<Window>> RootWindowList(Atom name) {
+    ErrorTrap trap(display);
+    std::optional<Property> list = ReadProperty(display, Root(), name);
+    if (trap.Failed() || !list || list->Type != XA_WINDOW || list->Format != 32)
+      return std::nullopt;
+    return std::vector<Window>(list->Longs.begin(), list->Longs.end());
+  }
+
+  // The top-level windows, front-most first. While a window manager runs: its clients, by its
+  // stacking list (kept bottom first), else by its client list (kept in the order of mapping:
+  // the newest first); *managed is then true, and a client counts whether or not it is on the
+  // workspace shown. Else the windows that carry WM_STATE below each child of the root, or
+  // that child itself when none below it does (a server without a window manager).
+  bool TopLevels(std::vector<Window>* out, bool* managed) {
+    *managed = false;
+    if (ManagerAlive()) {
+      std::optional<std::vector<Window>> list = RootWindowList(net_client_list_stacking);
+      if (!list) list = RootWindowList(net_client_list);
+      if (list) {
+        out->assign(list->rbegin(), list->rend());
+        *managed = true;
         return true;
       }
     }
@@ -326,15 +357,43 @@ struct X11KeySender::Impl {
     return name->Bytes;  // UTF8_STRING, or an encoding this locale cannot convert
   }
 
+  // A cardinal property of window; nullopt without it.
+  std::optional<unsigned long> Cardinal(Window window, Atom name) {
+    ErrorTrap trap(display);
+    std::optional<Property> p = ReadProperty(display, window, name);
+    if (trap.Failed() || !p || p->Format != 32 || p->Longs.empty()) return std::nullopt;
+    return p->Longs[0];
+  }
+
+  // Sends the window manager the client message `type` about `window` with the data l0 and
+  // l1, as a pager-like tool does.
+  bool AskManager(Window window, Atom type, long l0, long l1) {
+    ErrorTrap trap(display);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = type;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = l0;
+    event.xclient.data.l[1] = l1;
+    XSendEvent(display, Root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    return !trap.Failed();
+  }
+
+  // Switches the manager's workspace to the one of window when it lies on another (managers
+  // may refuse to activate a window there, or move it to the user instead).
+  void GoToWorkspaceOf(Window window) {
+    const std::optional<unsigned long> desktop = Cardinal(window, net_wm_desktop);
+    const std::optional<unsigned long> current = Cardinal(Root(), net_current_desktop);
+    if (!desktop || !current || *desktop == *current || *desktop == 0xFFFFFFFFul) return;
+    if (!AskManager(Root(), net_current_desktop, static_cast<long>(*desktop), CurrentTime)) return;
+    WaitFor([&] { return Cardinal(Root(), net_current_desktop) == desktop; });
+  }
+
   // Whether a running window manager announces _NET_ACTIVE_WINDOW.
   bool ActiveWindowSupported() {
+    if (!ManagerAlive()) return false;
     ErrorTrap trap(display);
-    std::optional<Property> check = ReadProperty(display, Root(), net_supporting_wm_check);
-    if (trap.Failed() || !check || check->Format != 32 || check->Longs.empty()) return false;
-    const Window wm = check->Longs[0];
-    std::optional<Property> own = ReadProperty(display, wm, net_supporting_wm_check);
-    if (trap.Failed() || !own || own->Format != 32 || own->Longs.empty() || own->Longs[0] != wm)
-      return false;  // a stale announcement of a window manager that has gone
     std::optional<Property> supported = ReadProperty(display, Root(), net_supported);
     if (trap.Failed() || !supported || supported->Format != 32) return false;
     return std::find(supported->Longs.begin(), supported->Longs.end(), net_active_window) !=
@@ -444,10 +503,13 @@ bool X11KeySender::Connected() { return impl_->Open() != nullptr; }
 XWindowHandle X11KeySender::FindWindowByTitle(const std::string& title) {
   if (!impl_->Open()) return 0;
   std::vector<Window> tops;
-  if (!impl_->TopLevels(&tops)) return 0;
+  bool managed = false;
+  if (!impl_->TopLevels(&tops, &managed)) return 0;
   for (const Window window : tops) {
     const std::optional<Impl::WindowState> state = impl_->StateOf(window);
-    if (!state || (!state->Viewable && !state->Iconic)) continue;
+    if (!state) continue;
+    // A client of the window manager on another workspace is unmapped by it, and still there.
+    if (!managed && !state->Viewable && !state->Iconic) continue;
     const std::optional<std::string> name = impl_->TitleOf(window);
     if (name && *name == title) return window;
   }
@@ -458,32 +520,30 @@ bool X11KeySender::ActivateWindow(XWindowHandle window) {
   Display* display = impl_->Open();
   if (!display || window == 0) return false;
   const std::optional<Impl::WindowState> state = impl_->StateOf(window);
-  if (!state || (!state->Viewable && !state->Iconic)) return false;
-  if (!state->Viewable) {
+  if (!state) return false;
+  const bool manager = impl_->ActiveWindowSupported();
+  // Without a window manager only a window on screen or iconic can come to the front; with
+  // one, a client on another workspace is brought there by the manager.
+  if (!manager && !state->Viewable && !state->Iconic) return false;
+  if (state->Iconic) {
     // An iconic window is restored by mapping it again; the window manager shows it.
     {
       ErrorTrap trap(display);
       XMapRaised(display, window);
       if (trap.Failed()) return false;
     }
-    const bool shown = impl_->WaitFor([&] {
-      const std::optional<Impl::WindowState> now = impl_->StateOf(window);
-      return now && now->Viewable;
-    });
-    if (!shown) return false;
+    if (!manager) {
+      const bool shown = impl_->WaitFor([&] {
+        const std::optional<Impl::WindowState> now = impl_->StateOf(window);
+        return now && now->Viewable;
+      });
+      if (!shown) return false;
+    }
   }
-  if (impl_->ActiveWindowSupported()) {
-    ErrorTrap trap(display);
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = impl_->net_active_window;
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = 2;  // asked for by a pager-like tool, which managers honour
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, impl_->Root(), False, SubstructureRedirectMask | SubstructureNotifyMask,
-               &event);
-    if (trap.Failed()) return false;
+  if (manager) {
+    impl_->GoToWorkspaceOf(window);
+    // Source 2: asked for by a pager-like tool, which managers honour.
+    if (!impl_->AskManager(window, impl_->net_active_window, 2, CurrentTime)) return false;
   } else {
     ErrorTrap trap(display);
     XRaiseWindow(display, window);

@@ -48,13 +48,17 @@ class KeySenderBackend {
   KeySenderBackend& operator=(const KeySenderBackend&) = delete;
   virtual ~KeySenderBackend();
 
-  // The first top-level window that is viewable or iconic and whose title (UTF-8) equals
-  // `title` exactly; 0 when there is none, without a display, and on an X error.
+  // The front-most top-level window whose title (UTF-8) equals `title` exactly; 0 when there
+  // is none, without a display, and on an X error. While a window manager runs (one whose
+  // announcement on the root window is live), its clients are looked through in its stacking
+  // order, those on other workspaces included; otherwise the windows on screen or iconic, in
+  // the server's stacking order.
   virtual XWindowHandle FindWindowByTitle(const std::string& title) = 0;
 
   // Brings `window` to the front with the keyboard focus, restoring it first when it is
-  // iconic. True once the focus is in the window; false when it did not get there in time,
-  // without a display, and on an X error (the window went away).
+  // iconic; a window manager brings a window on another workspace to the user. True once the
+  // focus is in the window; false when it did not get there in time, without a display, and
+  // on an X error (the window went away).
   virtual bool ActivateWindow(XWindowHandle window) = 0;
 
   // Reads the keyboard's current layout for the keys that follow. False when keys cannot be

@@ -23,6 +23,7 @@
 // clang-format off
 #include <X11/Xlib.h>
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/keysym.h>
 // clang-format on
 
@@ -230,7 +231,8 @@ struct TargetWindow {
   int returns = 0;
 };
 
-TEST(X11SendKeys, KeysArriveInTheWindowWithTheTitle) {
+// Keys typed into a window found by its title, the focus taken from another window of ours.
+void ExpectKeysArriveInTheWindowWithTheTitle() {
   ASSERT_EQ(QGuiApplication::platformName(), "xcb");
   TargetWindow other(QString::fromUtf8("Another window"));
   TargetWindow target(QString::fromUtf8("Exam viewer \u00E9"));
@@ -267,7 +269,8 @@ TEST(X11SendKeys, KeysArriveInTheWindowWithTheTitle) {
   EXPECT_TRUE(other.edit->text().isEmpty());
 }
 
-TEST(X11SendKeys, HiddenWindowsAreNotFound) {
+// A window hidden again is no longer found.
+void ExpectHiddenWindowsAreNotFound() {
   TargetWindow target(QString::fromUtf8("Hidden target"));
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&target.window));
   TSendKeys sender;
@@ -275,6 +278,111 @@ TEST(X11SendKeys, HiddenWindowsAreNotFound) {
   target.window.hide();
   platform::gui::X11KeySender probe;
   EXPECT_TRUE(WaitUntil([&] { return probe.FindWindowByTitle("Hidden target") == 0; }));
+}
+
+TEST(X11SendKeys, KeysArriveInTheWindowWithTheTitle) { ExpectKeysArriveInTheWindowWithTheTitle(); }
+
+TEST(X11SendKeys, HiddenWindowsAreNotFound) { ExpectHiddenWindowsAreNotFound(); }
+
+// A window manager's announcement and client list left behind when it is gone (its check
+// window names no manager, or is gone itself) are not used: the window is found on screen.
+TEST(X11SendKeys, AStaleWindowManagerClientListIsNotUsed) {
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  const Window root = DefaultRootWindow(display);
+  const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+  const Atom clients = XInternAtom(display, "_NET_CLIENT_LIST", False);
+  const Atom stacking = XInternAtom(display, "_NET_CLIENT_LIST_STACKING", False);
+  TargetWindow target(QString::fromUtf8("Behind a stale list"));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&target.window));
+  for (const bool manager_window_destroyed : {false, true}) {
+    SCOPED_TRACE(manager_window_destroyed ? "the manager's window is gone"
+                                          : "the window names no manager");
+    Window gone = XCreateSimpleWindow(display, root, 0, 0, 1, 1, 0, 0, 0);
+    if (manager_window_destroyed) {
+      XChangeProperty(display, gone, check, XA_WINDOW, 32, PropModeReplace,
+                      reinterpret_cast<unsigned char*>(&gone), 1);
+    }
+    for (const Atom list : {check, clients, stacking}) {
+      XChangeProperty(display, root, list, XA_WINDOW, 32, PropModeReplace,
+                      reinterpret_cast<unsigned char*>(&gone), 1);
+    }
+    if (manager_window_destroyed) XDestroyWindow(display, gone);
+    XSync(display, False);
+    TSendKeys sender;
+    EXPECT_EQ(sender.FindWindowByTitle("Behind a stale list"), target.window.winId());
+    for (const Atom list : {check, clients, stacking}) XDeleteProperty(display, root, list);
+    if (!manager_window_destroyed) XDestroyWindow(display, gone);
+    XSync(display, False);
+  }
+  XCloseDisplay(display);
+}
+
+// ---- Under a window manager ----
+
+// Sends a client message about `window` to the root window, as pagers ask the manager.
+void AskManager(Display* display, Window window, const char* type, long l0, long l1) {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, type, False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = l0;
+  event.xclient.data.l[1] = l1;
+  XSendEvent(display, DefaultRootWindow(display), False,
+             SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  XFlush(display);
+}
+
+int MapState(Display* display, Window window) {
+  XWindowAttributes attributes{};
+  XGetWindowAttributes(display, window, &attributes);
+  return attributes.map_state;
+}
+
+TEST(X11DesktopSendKeys, KeysArriveInTheWindowWithTheTitle) {
+  ExpectKeysArriveInTheWindowWithTheTitle();
+}
+
+TEST(X11DesktopSendKeys, HiddenWindowsAreNotFound) { ExpectHiddenWindowsAreNotFound(); }
+
+// Of two windows with one title the front-most is found, whichever was mapped first.
+TEST(X11DesktopSendKeys, OfTwoWindowsWithTheSameTitleTheFrontMostIsFound) {
+  TargetWindow first(QString::fromUtf8("Same title"));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&first.window));
+  QTest::qWait(100);
+  TargetWindow second(QString::fromUtf8("Same title"));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&second.window));
+  platform::gui::X11KeySender probe;
+  EXPECT_TRUE(WaitUntil([&] {
+    return probe.FindWindowByTitle("Same title") == second.window.winId();
+  })) << "the newer window is in front";
+  ASSERT_TRUE(probe.ActivateWindow(first.window.winId()));
+  EXPECT_TRUE(WaitUntil([&] {
+    return probe.FindWindowByTitle("Same title") == first.window.winId();
+  })) << "the window brought to the front";
+}
+
+// A window on another workspace is found, brought to the user and typed into.
+TEST(X11DesktopSendKeys, AWindowOnAnotherWorkspaceIsFoundAndGetsTheKeys) {
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  TargetWindow target(QString::fromUtf8("Elsewhere"));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&target.window));
+  const Window id = static_cast<Window>(target.window.winId());
+  AskManager(display, id, "_NET_WM_DESKTOP", 1, 2);  // 2: a pager's request
+  const bool moved = WaitUntil([&] { return MapState(display, id) != IsViewable; });
+  TSendKeys sender;
+  const TSendKeys::THandle found = sender.FindWindowByTitle("Elsewhere");
+  const bool sent = sender.SendKeysTo("Elsewhere", "ws2\r");
+  const bool arrived = WaitUntil([&] { return target.returns == 1; });
+  AskManager(display, DefaultRootWindow(display), "_NET_CURRENT_DESKTOP", 0, CurrentTime);
+  XCloseDisplay(display);
+  ASSERT_TRUE(moved) << "the manager did not take the window to the other workspace";
+  EXPECT_EQ(found, target.window.winId());
+  EXPECT_TRUE(sent);
+  EXPECT_TRUE(arrived);
+  EXPECT_EQ(target.edit->text(), "ws2");
 }
 
 // A spare key made to carry the section sign on its first level and the euro sign on its
