@@ -22,6 +22,7 @@
 #include "engine/work_area.h"
 #include "platform/core/paths.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/support/memo_layout.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -30,37 +31,7 @@ using namespace engine;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 using Lines = std::vector<std::string>;
-
-std::string U32(uint32_t v) {
-  std::string s(4, '\0');
-  PutU32LE(s.data(), v);
-  return s;
-}
-
-std::string U16(uint16_t v) {
-  std::string s(2, '\0');
-  PutU16LE(s.data(), v);
-  return s;
-}
-
-std::string Blocks(std::string bytes, size_t b) {
-  bytes.resize((bytes.size() + b - 1) / b * b, '\0');
-  return bytes;
-}
-
-std::string Header131(uint32_t next) { return Blocks(U32(next), 512); }
-
-std::string Header139(uint32_t next, const std::string& name, uint16_t b) {
-  std::string h = U32(next) + U32(0) + name;
-  h.resize(18, '\0');
-  return Blocks(h + U16(258) + U16(b), b);
-}
-
-std::string HeaderMemo(const std::string& text) {
-  return U16(0xFFFF) + U16(8) + U32(static_cast<uint32_t>(text.size() + 8)) + text;
-}
-
-uint32_t U32At(const std::string& file, size_t at) { return GetU32LE(file.data() + at); }
+using namespace testing_support::memo;
 
 std::string Ref10(int32_t ref) { return IntToStrW(ref, 10); }
 

@@ -25,6 +25,7 @@
 #include "platform/core/file.h"
 #include "platform/core/paths.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/support/memo_layout.h"
 #include "tests/support/processes.h"
 #include "tests/support/temp_dir.h"
 
@@ -34,40 +35,7 @@ using namespace engine;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 using Lines = std::vector<std::string>;
-
-std::string U32(uint32_t v) {
-  std::string s(4, '\0');
-  PutU32LE(s.data(), v);
-  return s;
-}
-
-std::string U16(uint16_t v) {
-  std::string s(2, '\0');
-  PutU16LE(s.data(), v);
-  return s;
-}
-
-// `bytes` padded with bytes 0 to a multiple of `b`.
-std::string Blocks(std::string bytes, size_t b) {
-  bytes.resize((bytes.size() + b - 1) / b * b, '\0');
-  return bytes;
-}
-
-// A generation-131 header block (next free block, the rest 0).
-std::string Header131(uint32_t next) { return Blocks(U32(next), 512); }
-
-// A generation-139 header block as the dBASE IV layout has it.
-std::string Header139(uint32_t next, const std::string& name, uint16_t b) {
-  std::string h = U32(next) + U32(0) + name;
-  h.resize(18, '\0');
-  h += U16(258) + U16(b);
-  return Blocks(h, b);
-}
-
-// A block-header memo: 0xFFFF, 8, text length + 8, the text.
-std::string HeaderMemo(const std::string& text) {
-  return U16(0xFFFF) + U16(8) + U32(static_cast<uint32_t>(text.size() + 8)) + text;
-}
+using namespace testing_support::memo;
 
 // The whole file in one read (the model test reads it after every step).
 std::string Slurp(const std::string& path) {
@@ -77,8 +45,6 @@ std::string Slurp(const std::string& path) {
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return bytes;
 }
-
-uint32_t U32At(const std::string& file, size_t at) { return GetU32LE(file.data() + at); }
 
 class MemoTest : public testing_support::EngineTest {
  protected:
