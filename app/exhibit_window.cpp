@@ -83,6 +83,8 @@ TExhibitWnd::TExhibitWnd() : FormActivation(this) {
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  // Text exhibits are listings (tables, command output) laid out in columns: fixed pitch.
+  Memo1->setFont(platform::gui::MonoFont(10));
 
   ScrollBox1 = new QScrollArea(Panel1);
   ScrollBox1->setObjectName("ScrollBox1");
