@@ -193,9 +193,10 @@ TEST_F(ExhibitWindowTest, StartsAProgramInTheExhibitFolderAndSaysWhenItCannot) {
 }
 
 TEST_F(ExhibitWindowTest, ShowingItWhileVisibleLoadsTheCurrentExhibitAgain) {
-  Open({"a.txt", "b.txt", "c.txt"});
+  Open({"a.txt", "Sub\\B.TXT", "c.txt"});
   WriteFileBytes(Exhibits() + "a.txt", "first");
-  WriteFileBytes(Exhibits() + "b.txt", "second");
+  fs::create_directories(Exhibits() + "sub");
+  WriteFileBytes(Exhibits() + "sub/b.txt", "second");  // in a folder of the exhibit folder
   TExhibitWnd* w = context_->ExhibitWnd;
   ASSERT_TRUE(ExhibitShow(1));
   EXPECT_EQ(w->Memo1->toPlainText(), "first");
