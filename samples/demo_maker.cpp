@@ -407,7 +407,7 @@ void ResolveQuestion(const DemoSource& s, Question& q) {
 }
 
 void ReadExhibit(const Block& b, Exhibit& e) {
-  const BlockReader r(b, {"file", "text", "picture"});
+  const BlockReader r(b, {"file", "text", "picture", "program"});
   e.line = b.line;
   e.file = r.Single("file", true);
   const bool name_ok = e.file.size() <= 20 && e.file.size() > 4 &&
@@ -419,15 +419,20 @@ void ReadExhibit(const Block& b, Exhibit& e) {
                     ": an exhibit name has at most 20 letters, digits, \"_\", \"-\" or \".\"");
   }
   const std::string kind = Lower(e.file.substr(e.file.size() - 4));
-  if (r.Has("text") == r.Has("picture")) {
-    throw DemoError(LineRef(b.line) + ": an exhibit has either a text or a picture");
+  if (r.Has("text") + r.Has("picture") + r.Has("program") != 1) {
+    throw DemoError(LineRef(b.line) + ": an exhibit has either a text, a picture or a program");
   }
   e.picture = r.Has("picture");
-  if (kind != (e.picture ? ".bmp" : ".txt")) {
-    throw DemoError(LineRef(r.LineOf("file")) + ": a " + (e.picture ? "picture" : "text") +
-                    " exhibit is named *" + (e.picture ? ".bmp" : ".txt"));
+  e.program = r.Has("program");
+  if (e.program && r.Single("program", true) != "yes") {
+    throw DemoError(LineRef(r.LineOf("program")) + ": \"program\" must be yes");
   }
-  e.text = r.Text(e.picture ? "picture" : "text", true);
+  const char* what = e.program ? "program" : e.picture ? "picture" : "text";
+  const char* extension = e.program ? ".exe" : e.picture ? ".bmp" : ".txt";
+  if (kind != extension) {
+    throw DemoError(LineRef(r.LineOf("file")) + ": a " + what + " exhibit is named *" + extension);
+  }
+  if (!e.program) e.text = r.Text(e.picture ? "picture" : "text", true);
 }
 
 template <typename T>

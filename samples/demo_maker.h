@@ -62,7 +62,8 @@ struct Exhibit {
   int line = 0;
   std::string file;
   bool picture = false;
-  Lines text;  // the text exhibit's lines or the picture's drawing commands
+  bool program = false;  // the demo's own exhibit program (samples/demo_exhibit.cpp)
+  Lines text;            // the text exhibit's lines or the picture's drawing commands
 };
 
 // Memo texts (question, answers, feedback) are paragraphs: one line of the memo each, an empty

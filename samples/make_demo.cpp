@@ -1,5 +1,6 @@
 // Builds the demo test folder from its readable source:
-//   make_demo SOURCE FOLDER
+//   make_demo SOURCE FOLDER [EXHIBIT_PROGRAM]
+// EXHIBIT_PROGRAM is the built demo exhibit program, copied in as the source's program exhibits.
 // Exits with 0 when the folder was built, 1 (after a message naming the fault) when not; a
 // failing source leaves no folder behind and an earlier folder as it was. Needs no display:
 // the book and the pictures are drawn on Qt's offscreen platform.
@@ -15,8 +16,8 @@
 #include "samples/demo_folder.h"
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: make_demo SOURCE FOLDER\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: make_demo SOURCE FOLDER [EXHIBIT_PROGRAM]\n");
     return 2;
   }
   std::ifstream in(argv[1], std::ios::binary);
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
   QGuiApplication app(qt_argc, argv);
   try {
     const samples::DemoSource source = samples::ParseSource(text);
-    samples::BuildDemoFolder(source, argv[2]);
+    samples::BuildDemoFolder(source, argv[2], argc == 4 ? argv[3] : "");
   } catch (const std::exception& e) {
     std::fprintf(stderr, "make_demo: %s: %s\n", argv[1], e.what());
     return 1;

@@ -7,11 +7,15 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/exhibit_window.h"
 #include "app/objective_window.h"
+#include "app/question_window.h"
 #include "app/start_window.h"
 #include "app/window_support.h"
 #include "components/core/wen_common.h"
+#include "components/core/wen_field.h"
 #include "engine/engine.h"
+#include "engine/utils.h"
 #include "engine/work_area.h"
 #include "platform/core/clock.h"
 #include "platform/gui/application.h"
@@ -123,6 +127,34 @@ void AppTest::OpenTest(const TestDefinition& def,
 void AppTest::OpenObjectiveWindow() {
   context_->StartUp->NextBtnClick();
   EXPECT_TRUE(WaitForActivation(context_->Disclaimer));
+}
+
+void AppTest::ExhibitOpenTest(const std::vector<std::string>& names) {
+  std::vector<samples::QuestionRecord> rows;
+  for (const std::string& name : names) {
+    samples::QuestionRecord row = QuestionRow("Objective one");
+    if (!name.empty()) row.texts["EXHIBFILE"] = engine::AnsiToOemStr(name);
+    rows.push_back(row);
+  }
+  WriteTestDefinition(folder() + "AB12345.ini", {});
+  WriteQuestionTable(folder() + "AB12345.dbf", rows);
+  CreateWindows();
+  ShowAndActivate(context_->StartUp);
+}
+
+int32_t AppTest::ExhibitRecordNamed(const std::string& name) {
+  components::TWenDbf& table = *context_->Questions->WenDbf1;
+  components::TWenField* field = table.DataSet()->FieldByName("exhibfile");
+  for (int32_t record = 1; record <= table.RecCount(); ++record) {
+    table.Go(record);
+    if (field->GetText() == name) return record;
+  }
+  return 0;
+}
+
+bool AppTest::ExhibitShow(int32_t record) {
+  context_->Questions->WenDbf1->Go(record);
+  return ShowAndActivate(context_->ExhibitWnd);
 }
 
 }  // namespace testing_support

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,6 +66,15 @@ class AppTest : public ::testing::Test {
   void OpenTest(const TestDefinition& def, const std::vector<samples::QuestionRecord>& rows);
   // The start window's Next: the objective window shown and activated.
   void OpenObjectiveWindow();
+
+  // Exhibits: writes the test "AB12345" (exhibit folder EX12345) with one record for each
+  // exhibit name (ANSI) in `names`, in order, and opens it as OpenTest does.
+  void ExhibitOpenTest(const std::vector<std::string>& names);
+  // The first record of the open question table whose exhibit is `name`; 0 when none is.
+  int32_t ExhibitRecordNamed(const std::string& name);
+  // Moves the question table to `record` and shows the exhibit window (again, when it is
+  // visible); true once its activation has run.
+  bool ExhibitShow(int32_t record);
 
   TempDir dir_;
   std::string folder_;

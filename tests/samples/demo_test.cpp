@@ -183,10 +183,15 @@ TEST_F(DemoFolderTest, HoldsTheTestWithItsDerivedFilesInTheirCharacterSets) {
   const std::string exhibits = "EX" + dbf.substr(2, dbf.size() - 6);
   const std::string book = dbf.substr(0, dbf.size() - 3) + "pdf";
   EXPECT_EQ(exhibits, "EX30125");
-  EXPECT_EQ(
-      FilesBelow(dir_.path()),
-      (std::set<std::string>{"NF30125.ini", kTable, "NF30125.DBT", book, "Logo1.bmp", "Logo2.bmp",
-                             exhibits + "/routing_table.txt", exhibits + "/office_network.bmp"}));
+  EXPECT_EQ(FilesBelow(dir_.path()),
+            (std::set<std::string>{"NF30125.ini", kTable, "NF30125.DBT", book, "Logo1.bmp",
+                                   "Logo2.bmp", exhibits + "/routing_table.txt",
+                                   exhibits + "/office_network.bmp", exhibits + "/demo.exe"}));
+  // The program exhibit is the built exhibit program, executable by everyone.
+  const fs::path program = dir_ / (exhibits + "/demo.exe");
+  EXPECT_EQ(ReadFileBytes(program), ReadFileBytes(PX_DEMO_EXHIBIT));
+  const fs::perms exec = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+  EXPECT_EQ(fs::status(program).permissions() & exec, exec);
 
   const samples::DemoSource source = DemoSource();
   const std::string ini = ReadFileBytes(dir_ / "NF30125.ini");
@@ -387,7 +392,8 @@ TEST_F(DemoFolderTest, ObjectivesDrillSetAndItemKindsAreAsTheDemoShowsThem) {
   EXPECT_GT(four, 0);
   EXPECT_GT(five, 0);
   EXPECT_GT(long_multiline, 0);
-  EXPECT_EQ(exhibits, (std::set<std::string>{"routing_table.txt", "office_network.bmp"}));
+  EXPECT_EQ(exhibits,
+            (std::set<std::string>{"routing_table.txt", "office_network.bmp", "demo.exe"}));
 
   // The filler closes the table: no objective, not in the drill set.
   engine::GO(count);
@@ -565,6 +571,12 @@ TEST_F(DemoMakerTest, RefusesWhatTheTestFolderCannotHoldAndLeavesTheOldFolder) {
        {{"[question]",
          "[exhibit]\nfile: p.bmp\npicture:\n| size 20 20\n| text 0 0 A\xE6\xBC\xA2\n[question]"}},
        {"exhibit p.bmp (line 22) command 2", "font has no \"\xE6\xBC\xA2\""}},
+      {"program exhibit without the exhibit program",
+       {{"[question]", "[exhibit]\nfile: p.exe\nprogram: yes\n[question]"}},
+       {"a program exhibit needs the demo exhibit program"}},
+      {"program exhibit not named *.exe",
+       {{"[question]", "[exhibit]\nfile: p.txt\nprogram: yes\n[question]"}},
+       {"line 23", "a program exhibit is named *.exe"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
