@@ -66,12 +66,24 @@ class AppTest : public ::testing::Test {
   // The start window's Next: the objective window shown and activated.
   void OpenObjectiveWindow();
 
+  // The item review's test: `rows` (and a filler record after them) as the question table, a
+  // test of `count` questions started from the objective window, and every item stored as not
+  // marked, incomplete and unanswered.
+  void ReviewStartTest(const std::vector<samples::QuestionRecord>& rows, int count);
+  // Stores item `item` as the question window leaves it: "M" or "o", "I" or "o", the letters
+  // padded with blanks to five characters, and the display line of its question.
+  void ReviewStoreItem(int item, bool marked, bool incomplete, const std::string& letters);
+  // The record number of item `item` of the running test.
+  int ReviewRecordOf(int item) const;
+
   TempDir dir_;
   std::string folder_;
   std::string saved_cwd_;
   std::unique_ptr<ProfileEnv> profile_;
   std::unique_ptr<platform::gui::TestServices> services_;
   std::unique_ptr<app::TAppContext> context_;
+  // The question rows of ReviewStartTest.
+  std::vector<samples::QuestionRecord> review_rows_;
 };
 
 }  // namespace testing_support
