@@ -1,5 +1,6 @@
 #include "app/item_review_rows.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 

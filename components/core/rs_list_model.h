@@ -146,8 +146,8 @@ class TrsListModel {
   bool DeleteString(int pos);
   // Removes every line.
   void ResetContent();
-  // Replaces all lines (a reset, then each line added, each markup to its end); every flag
-  // ends unchecked.
+  // Replaces all lines (a reset, then each line added, markup to its end); every flag ends
+  // unchecked.
   void SetLines(std::vector<std::string> lines);
 
   // Sorted lists place added lines in case-insensitive order; switching it on sorts the lines
