@@ -6,7 +6,9 @@
 #include <QRect>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 #include "app/test_discovery.h"
 #include "platform/gui/text.h"
@@ -23,6 +25,9 @@ int HalfToEven(int d) {
 
 bool g_hourglass = false;
 
+// The windows CloseWindow is closing now, innermost last (a close handler may close another).
+std::vector<const QWidget*> g_own_closes;
+
 }  // namespace
 
 QPoint CentredPosition(const QSize& screen, const QSize& window) {
@@ -36,6 +41,18 @@ void CentreOnScreen(QWidget* window) {
   if (screen == nullptr) return;
   const QRect area = screen->geometry();
   window->move(area.topLeft() + CentredPosition(area.size(), window->size()));
+}
+
+bool CloseWindow(QWidget* window) {
+  g_own_closes.push_back(window);
+  struct Done {
+    ~Done() { g_own_closes.pop_back(); }
+  } done;
+  return window->close();
+}
+
+bool OwnCloseRunning(const QWidget* window) {
+  return std::find(g_own_closes.begin(), g_own_closes.end(), window) != g_own_closes.end();
 }
 
 bool RefuseEscape(QKeyEvent* event) {

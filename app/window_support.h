@@ -1,5 +1,6 @@
 // What the windows of every build share: the close event that runs a window's FormClose
-// handler, the refusal of Escape in a dialog without a cancel button, the one wait-cursor state,
+// handler (and, for a window without a close box, refuses a close our code did not ask for),
+// the refusal of Escape in a dialog without a cancel button, the one wait-cursor state,
 // the place of a window that centres itself, the conversion of an entry to a whole number, and
 // the status bar with one simple panel.
 #pragma once
@@ -48,6 +49,25 @@ void HandleCloseEvent(QCloseEvent* event, FormClose&& form_close) {
   } else {
     event->ignore();
   }
+}
+
+// Closes `window` as our own code does: while the close runs, OwnCloseRunning(window) is true,
+// so a window without a close box lets it through (HandleOwnCloseEvent). Returns what
+// QWidget::close returns.
+bool CloseWindow(QWidget* window);
+// True while CloseWindow is closing `window`.
+bool OwnCloseRunning(const QWidget* window);
+
+// The close event of a window without a close box: a close that CloseWindow did not ask for
+// (the window manager's, or a plain QWidget::close) is refused and runs nothing; our own close
+// runs `form_close` as HandleCloseEvent does.
+template <typename FormClose>
+void HandleOwnCloseEvent(QCloseEvent* event, const QWidget* window, FormClose&& form_close) {
+  if (!OwnCloseRunning(window)) {
+    event->ignore();
+    return;
+  }
+  HandleCloseEvent(event, std::forward<FormClose>(form_close));
 }
 
 // True for the Escape key, which a dialog without a cancel button must not take as a

@@ -94,6 +94,18 @@ std::string StripMarkers(std::string_view text, char style_ident, char glyph_ide
   return out;
 }
 
+std::string_view MarkupPart(std::string_view raw, std::size_t markup_end) {
+  return raw.substr(0, std::min(markup_end, raw.size()));
+}
+
+std::string VisibleText(std::string_view raw, std::size_t markup_end, char style_ident,
+                        char glyph_ident) {
+  const std::string_view markup = MarkupPart(raw, markup_end);
+  std::string text = StripMarkers(markup, style_ident, glyph_ident);
+  text.append(raw.substr(markup.size()));
+  return text;
+}
+
 int TabValue(std::string_view line) {
   std::size_t i = 0;
   while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
@@ -128,6 +140,10 @@ void TrsListModel::Loaded() {
 
 // ---- lines ----
 
+std::string TrsListModel::VisibleLine(int index) const {
+  return VisibleText(Line(index), MarkupEnd(index), style_ident_, glyph_ident_);
+}
+
 int TrsListModel::AddPosition(std::string_view s) const {
   if (!sorted_) return Count();
   const auto it =
@@ -136,16 +152,17 @@ int TrsListModel::AddPosition(std::string_view s) const {
   return static_cast<int>(it - lines_.begin());
 }
 
-int TrsListModel::AddString(std::string s) {
+int TrsListModel::AddString(std::string s, std::size_t markup_end) {
   const int pos = AddPosition(s);  // before s is moved from
-  return InsertString(pos, std::move(s));
+  return InsertString(pos, std::move(s), markup_end);
 }
 
-int TrsListModel::InsertString(int pos, std::string s) {
+int TrsListModel::InsertString(int pos, std::string s, std::size_t markup_end) {
   if (pos == -1) pos = Count();
   if (pos < 0 || pos > Count()) return -1;
-  if (!loading_) GrowExtent(s);
+  if (!loading_) GrowExtent(s, markup_end);
   lines_.insert(lines_.begin() + pos, std::move(s));
+  markup_ends_.insert(markup_ends_.begin() + pos, markup_end);
   if (!loading_) {
     const unsigned char unchecked = 0;
     if (FlagCount() != Count() - 1) {
@@ -162,8 +179,10 @@ int TrsListModel::InsertString(int pos, std::string s) {
 bool TrsListModel::DeleteString(int pos) {
   if (pos < 0 || pos >= Count()) return false;
   // The widest line going away shrinks the extent at once; other deletions measure one line.
-  const bool was_widest = Measuring() && MeasureLine(lines_[pos]) >= widest_line_;
+  const bool was_widest =
+      Measuring() && MeasureLine(lines_[pos], markup_ends_[pos]) >= widest_line_;
   lines_.erase(lines_.begin() + pos);
+  markup_ends_.erase(markup_ends_.begin() + pos);
   if (!loading_) {
     if (pos < FlagCount() && FlagCount() == Count() + 1) {
       flags_.Delete(pos);
@@ -177,12 +196,14 @@ bool TrsListModel::DeleteString(int pos) {
 
 void TrsListModel::ResetContent() {
   lines_.clear();
+  markup_ends_.clear();
   RecomputeExtent();
   if (!loading_) RebuildFlags();
 }
 
 void TrsListModel::SetLines(std::vector<std::string> lines) {
   lines_ = std::move(lines);
+  markup_ends_.assign(lines_.size(), kWholeLine);
   if (sorted_) {
     std::stable_sort(lines_.begin(), lines_.end(),
                      [](const std::string& a, const std::string& b) { return LessNoCase(a, b); });
@@ -194,7 +215,25 @@ void TrsListModel::SetLines(std::vector<std::string> lines) {
 void TrsListModel::SetSorted(bool value) {
   if (sorted_ == value) return;
   sorted_ = value;
-  if (sorted_) SetLines(std::move(lines_));
+  if (!sorted_) return;
+  // Each line keeps its markup end through the sort.
+  std::vector<std::size_t> order(lines_.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+    return LessNoCase(lines_[a], lines_[b]);
+  });
+  std::vector<std::string> lines;
+  std::vector<std::size_t> ends;
+  lines.reserve(order.size());
+  ends.reserve(order.size());
+  for (const std::size_t i : order) {
+    lines.push_back(std::move(lines_[i]));
+    ends.push_back(markup_ends_[i]);
+  }
+  lines_ = std::move(lines);
+  markup_ends_ = std::move(ends);
+  RecomputeExtent();
+  if (!loading_) RebuildFlags();
 }
 
 // ---- check flags ----
@@ -330,13 +369,15 @@ void TrsListModel::RecomputeExtent() {
     return;
   }
   widest_line_ = 0;
-  for (const std::string& line : lines_) widest_line_ = std::max(widest_line_, MeasureLine(line));
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    widest_line_ = std::max(widest_line_, MeasureLine(lines_[i], markup_ends_[i]));
+  }
   DecideScrollBar();
 }
 
-void TrsListModel::GrowExtent(std::string_view raw) {
+void TrsListModel::GrowExtent(std::string_view raw, std::size_t markup_end) {
   if (!Measuring()) return;
-  widest_line_ = std::max(widest_line_, MeasureLine(raw));
+  widest_line_ = std::max(widest_line_, MeasureLine(raw, markup_end));
   DecideScrollBar();
 }
 
@@ -391,9 +432,9 @@ int TrsListModel::LayoutRuns(std::string_view text, int x, const TLineStyle& sty
   return x;
 }
 
-int TrsListModel::MeasureLine(std::string_view raw) const {
-  const TLineStyle style = ParseLineStyle(raw, style_ident_);
-  std::string text = StripMarkers(raw, style_ident_, glyph_ident_);
+int TrsListModel::MeasureLine(std::string_view raw, std::size_t markup_end) const {
+  const TLineStyle style = ParseLineStyle(MarkupPart(raw, markup_end), style_ident_);
+  std::string text = VisibleText(raw, markup_end, style_ident_, glyph_ident_);
   if (auto_clip_) text = ClipColumns(text, style);
   return LayoutRuns(text, 0, style, nullptr);
 }
@@ -441,17 +482,19 @@ void TrsListModel::ClipColumn(std::string& column, std::size_t n, const TLineSty
   }
 }
 
-TrsListModel::TLineLayout TrsListModel::LayoutLine(std::string_view raw, int text_x) const {
+TrsListModel::TLineLayout TrsListModel::LayoutLine(std::string_view raw, int text_x,
+                                                   std::size_t markup_end) const {
+  const std::string_view markup = MarkupPart(raw, markup_end);
   TLineLayout layout;
-  layout.Style = ParseLineStyle(raw, style_ident_);
-  std::string text = StripMarkers(raw, style_ident_, glyph_ident_);
+  layout.Style = ParseLineStyle(markup, style_ident_);
+  std::string text = VisibleText(raw, markup_end, style_ident_, glyph_ident_);
   if (auto_clip_) text = ClipColumns(text, layout.Style);
   LayoutRuns(text, text_x, layout.Style, &layout.Runs);
   // A glyph stands where the text before its marker ends, measured in the list's plain font;
   // it takes no room of its own and covers the text at that place.
-  for (const TGlyphMark& mark : ParseGlyphMarks(raw, glyph_ident_)) {
+  for (const TGlyphMark& mark : ParseGlyphMarks(markup, glyph_ident_)) {
     const std::string before =
-        StripMarkers(raw.substr(0, mark.Position), style_ident_, glyph_ident_);
+        StripMarkers(markup.substr(0, mark.Position), style_ident_, glyph_ident_);
     layout.Glyphs.push_back({mark.Slot, LayoutRuns(before, text_x, TLineStyle{}, nullptr)});
   }
   return layout;

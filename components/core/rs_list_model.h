@@ -4,6 +4,10 @@
 // callback, so the widget that draws the lines supplies its font metrics and everything else is
 // decided here.
 //
+// A line may end its markup early: markers count only before the line's markup end, and the
+// text from there on is drawn as it stands (a "^" or "~" in it is itself). A line's markup end
+// is the whole line unless it is given when the line is added or inserted.
+//
 // Coordinates are pixels from a line's left edge. Tab stops are taken from that edge too (the
 // separators stand just left of them), while the text itself starts at TextOffset(), which is
 // CheckMargin() in check-box style.
@@ -60,6 +64,15 @@ std::vector<TGlyphMark> ParseGlyphMarks(std::string_view text, char glyph_ident 
 // the last position stays.
 std::string StripMarkers(std::string_view text, char style_ident = '~', char glyph_ident = '^');
 
+// A line's markup end standing for the whole line.
+inline constexpr std::size_t kWholeLine = std::string_view::npos;
+
+// The markup part of a line: its first markup_end bytes (the whole line when it is shorter).
+std::string_view MarkupPart(std::string_view raw, std::size_t markup_end);
+// The line as drawn before clipping: the markup part stripped, then the rest as it stands.
+std::string VisibleText(std::string_view raw, std::size_t markup_end, char style_ident = '~',
+                        char glyph_ident = '^');
+
 // The integer value of a TabList line: optional blanks, an optional sign and decimal digits;
 // 0 for anything else.
 int TabValue(std::string_view line);
@@ -114,18 +127,27 @@ class TrsListModel {
   // The line at index; requires 0 <= index < Count().
   const std::string& Line(int index) const { return lines_.at(static_cast<std::size_t>(index)); }
 
+  // The markup end of the line at index (kWholeLine unless the line was given one); requires
+  // 0 <= index < Count().
+  std::size_t MarkupEnd(int index) const {
+    return markup_ends_.at(static_cast<std::size_t>(index));
+  }
+  // The line at index as drawn before clipping (VisibleText).
+  std::string VisibleLine(int index) const;
+
   // Where AddString would put s: the end, or its sorted place when Sorted().
   int AddPosition(std::string_view s) const;
-  // Adds s at AddPosition(s) with an unchecked flag; returns its index.
-  int AddString(std::string s);
-  // Inserts s at pos with an unchecked flag; -1 or Count() appends. Returns the index, or -1
-  // (nothing changed) when pos is outside -1 ... Count().
-  int InsertString(int pos, std::string s);
+  // Adds s at AddPosition(s) with an unchecked flag and its markup end; returns its index.
+  int AddString(std::string s, std::size_t markup_end = kWholeLine);
+  // Inserts s at pos with an unchecked flag and its markup end; -1 or Count() appends. Returns
+  // the index, or -1 (nothing changed) when pos is outside -1 ... Count().
+  int InsertString(int pos, std::string s, std::size_t markup_end = kWholeLine);
   // Removes the line at pos and its flag; false (nothing changed) when pos is out of range.
   bool DeleteString(int pos);
   // Removes every line.
   void ResetContent();
-  // Replaces all lines (a reset, then each line added); every flag ends unchecked.
+  // Replaces all lines (a reset, then each line added, markup to its end); every flag ends
+  // unchecked.
   void SetLines(std::vector<std::string> lines);
 
   // Sorted lists place added lines in case-insensitive order; switching it on sorts the lines
@@ -205,14 +227,17 @@ class TrsListModel {
   // Where a line's text starts: CheckMargin in check-box style, else 0.
   int TextOffset() const { return list_style_ == lsCheckbox ? check_margin_ : 0; }
   // The width of a line as drawn from x = 0: styles applied, markers stripped, columns clipped
-  // with AutoClip, tabs expanded.
-  int MeasureLine(std::string_view raw) const;
+  // with AutoClip, tabs expanded. Markers count only before markup_end.
+  int MeasureLine(std::string_view raw, std::size_t markup_end = kWholeLine) const;
   // Cuts each column of stripped text (but the last) to the room between its tab stops.
   std::string ClipColumns(std::string_view text, const TLineStyle& style) const;
   // The runs and glyphs of raw text whose text starts at text_x (TextOffset() for a list line;
-  // the header passes its own start).
-  TLineLayout LayoutLine(std::string_view raw, int text_x) const;
-  TLineLayout LayoutLine(int index) const { return LayoutLine(Line(index), TextOffset()); }
+  // the header passes its own start). Markers count only before markup_end.
+  TLineLayout LayoutLine(std::string_view raw, int text_x,
+                         std::size_t markup_end = kWholeLine) const;
+  TLineLayout LayoutLine(int index) const {
+    return LayoutLine(Line(index), TextOffset(), MarkupEnd(index));
+  }
 
   // The header section a left press at x falls into: 1 + the index of the first non-zero
   // separator position right of x; TabList line count + 1 right of all of them.
@@ -228,12 +253,13 @@ class TrsListModel {
   void RebuildFlags();
   bool Measuring() const { return horz_scroll_bar_ && !loading_; }
   void RecomputeExtent();
-  void GrowExtent(std::string_view raw);
+  void GrowExtent(std::string_view raw, std::size_t markup_end);
   void DecideScrollBar();
 
   TTextWidthFn text_width_;
   bool loading_ = true;
   std::vector<std::string> lines_;
+  std::vector<std::size_t> markup_ends_;  // one per line
   bool sorted_ = false;
   TrsDynArray flags_{1};
 

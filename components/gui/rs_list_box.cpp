@@ -282,23 +282,23 @@ QFont TrsListBox::StyledFont(const TLineStyle& style) const {
 // ---- lines ----
 
 namespace {
-QListWidgetItem* Placeholder(const TrsListModel& model, const std::string& text) {
-  return new QListWidgetItem(
-      AnsiToQString(StripMarkers(text, model.StyleIdent(), model.GlyphIdent())));
+// The row that stands for line index: the line's text as drawn, for search and accessibility.
+QListWidgetItem* Placeholder(const TrsListModel& model, int index) {
+  return new QListWidgetItem(AnsiToQString(model.VisibleLine(index)));
 }
 }  // namespace
 
-int TrsListBox::AddItem(const std::string& text) {
-  const int pos = model_.AddString(text);
-  insertItem(pos, Placeholder(model_, text));
+int TrsListBox::AddItem(const std::string& text, std::size_t markup_end) {
+  const int pos = model_.AddString(text, markup_end);
+  insertItem(pos, Placeholder(model_, pos));
   UpdateExtent();
   return pos;
 }
 
-int TrsListBox::InsertItem(int index, const std::string& text) {
-  const int pos = model_.InsertString(index, text);
+int TrsListBox::InsertItem(int index, const std::string& text, std::size_t markup_end) {
+  const int pos = model_.InsertString(index, text, markup_end);
   if (pos < 0) return -1;
-  insertItem(pos, Placeholder(model_, text));
+  insertItem(pos, Placeholder(model_, pos));
   UpdateExtent();
   return pos;
 }
@@ -329,7 +329,7 @@ void TrsListBox::SetSorted(bool value) {
 
 void TrsListBox::SyncRows() {
   clear();
-  for (const std::string& line : model_.Lines()) addItem(Placeholder(model_, line));
+  for (int i = 0; i < model_.Count(); ++i) addItem(Placeholder(model_, i));
   UpdateExtent();
   Invalidate();
 }

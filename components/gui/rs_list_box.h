@@ -150,11 +150,15 @@ class TrsListBox : public QListWidget {
   const std::vector<std::string>& Items() const { return model_.Lines(); }
   // The line at index; requires 0 <= index < Count().
   const std::string& Item(int index) const { return model_.Line(index); }
+  // The markers of a line count only before its markup end (the whole line by default); the
+  // rest of the line is drawn as it stands.
   // Adds a line at the end (its sorted place when Sorted); returns its index.
-  int AddItem(const std::string& text);
+  int AddItem(const std::string& text, std::size_t markup_end = kWholeLine);
   // Inserts a line at index (-1 or Count() appends); returns its index, -1 when index is
   // outside -1 ... Count() (nothing changes).
-  int InsertItem(int index, const std::string& text);
+  int InsertItem(int index, const std::string& text, std::size_t markup_end = kWholeLine);
+  // The markup end of the line at index; requires 0 <= index < Count().
+  std::size_t MarkupEnd(int index) const { return model_.MarkupEnd(index); }
   // Removes the line at index; false when there is none.
   bool DeleteItem(int index);
   void ClearItems();

@@ -11,6 +11,7 @@
 #include "app/objective_window.h"
 #include "app/question_window.h"
 #include "app/start_window.h"
+#include "app/test_controller.h"
 #include "app/window_support.h"
 #include "components/core/wen_common.h"
 #include "components/core/wen_field.h"
@@ -155,6 +156,46 @@ int32_t AppTest::ExhibitRecordNamed(const std::string& name) {
 bool AppTest::ExhibitShow(int32_t record) {
   context_->Questions->WenDbf1->Go(record);
   return ShowAndActivate(context_->ExhibitWnd);
+}
+
+void AppTest::ReviewStartTest(const std::vector<samples::QuestionRecord>& rows, int count) {
+  review_rows_ = rows;
+  std::vector<samples::QuestionRecord> table = rows;
+  table.push_back(QuestionRow("Filler"));
+  TestDefinition def;
+  def.questions = std::to_string(count);
+  OpenTest(def, table);
+  OpenObjectiveWindow();
+  context_->Disclaimer->NumberOfQuestions->setText(QString::number(count));
+  context_->Disclaimer->NextBtn->click();
+  ASSERT_EQ(context_->Test.QuestionCount, count);
+  for (int item = 1; item <= count; ++item) ReviewStoreItem(item, false, true, "");
+}
+
+void AppTest::ReviewStoreItem(int item, bool marked, bool incomplete, const std::string& letters) {
+  app::TControlForm& control = *context_->ControlForm;
+  std::string question;
+  for (const std::string& line : review_rows_.at(ReviewRecordOf(item) - 1).memos["QUESTION"]) {
+    question += (question.empty() ? "" : "\r\n") + line;
+  }
+  const std::pair<app::TTestList*, std::string> entries[] = {
+      {&control.marked, marked ? "M" : "o"},
+      {&control.incompletes, incomplete ? "I" : "o"},
+      {&control.userAnswers, (letters + "     ").substr(0, 5)},
+      {&control.QuestionList, app::TControlForm::DisplayLine(question)},
+  };
+  for (const auto& [list, text] : entries) {
+    if (list->Count() <= item) {
+      ASSERT_EQ(list->Count(), item) << "items are stored in order the first time";
+      list->Add(text);
+    } else {
+      list->Set(item, text);
+    }
+  }
+}
+
+int AppTest::ReviewRecordOf(int item) const {
+  return std::stoi(context_->ControlForm->RecordNo[item]);
 }
 
 }  // namespace testing_support

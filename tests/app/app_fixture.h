@@ -75,6 +75,15 @@ class AppTest : public ::testing::Test {
   // Moves the question table to `record` and shows the exhibit window (again, when it is
   // visible); true once its activation has run.
   bool ExhibitShow(int32_t record);
+  // The item review's test: `rows` (and a filler record after them) as the question table, a
+  // test of `count` questions started from the objective window, and every item stored as not
+  // marked, incomplete and unanswered.
+  void ReviewStartTest(const std::vector<samples::QuestionRecord>& rows, int count);
+  // Stores item `item` as the question window leaves it: "M" or "o", "I" or "o", the letters
+  // padded with blanks to five characters, and the display line of its question.
+  void ReviewStoreItem(int item, bool marked, bool incomplete, const std::string& letters);
+  // The record number of item `item` of the running test.
+  int ReviewRecordOf(int item) const;
 
   TempDir dir_;
   std::string folder_;
@@ -82,6 +91,8 @@ class AppTest : public ::testing::Test {
   std::unique_ptr<ProfileEnv> profile_;
   std::unique_ptr<platform::gui::TestServices> services_;
   std::unique_ptr<app::TAppContext> context_;
+  // The question rows of ReviewStartTest.
+  std::vector<samples::QuestionRecord> review_rows_;
 };
 
 }  // namespace testing_support

@@ -424,6 +424,28 @@ TEST_F(RsListBoxTest, StyleCodesGlyphsAndSeparatorsShowInTheLines) {
   EXPECT_GT(CountColor(shot, line(6), kWhite, 40), 10);
 }
 
+TEST_F(RsListBoxTest, MarkersPastALinesMarkupEndAreDrawnAsText) {
+  list_->SetListStyle(TrsListModel::lsStandard);
+  list_->SetItemHeight(16);
+  QImage glyph(8, 8, QImage::Format_RGB32);
+  glyph.fill(kRed);
+  glyph.setPixelColor(0, 7, QColor(128, 128, 0));
+  list_->Glyphs().SetGlyph(1, glyph);
+  list_->ClearItems();
+  list_->AddItem("^1 ~9Red ^1", 3);
+  list_->InsertItem(0, "^1 ~9Red ^1");
+  const QImage shot = Shot();
+  auto line = [](int row) { return QRect(0, row * 16, 200, 16); };
+  // The whole line is markup by default: red text and two glyphs.
+  EXPECT_GT(CountColor(shot, line(0), kRed, 30), 64 + 5);
+  // Only the first glyph is markup; the rest stands as written, in the list's font colour.
+  EXPECT_EQ(CountColor(shot, line(1), kRed, 30), 64 - 1);
+  EXPECT_GT(CountColor(shot, line(1), kBlack, 30), 10);
+  EXPECT_EQ(list_->item(1)->text(), " ~9Red ^1");
+  EXPECT_EQ(list_->item(0)->text(), " Red ");
+  EXPECT_EQ(list_->MarkupEnd(1), 3u);
+}
+
 TEST_F(RsListBoxTest, TheHeaderDrawsLikeALineAndReportsSections) {
   auto* header = new TrsListHeader(&window_);
   header->move(10, 140);

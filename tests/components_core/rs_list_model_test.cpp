@@ -85,6 +85,58 @@ TEST(ListLayout, GlyphsStandWhereTheTextBeforeThemEnds) {
   EXPECT_TRUE(second.Style.Bold);
 }
 
+TEST(ListLayout, MarkersCountOnlyBeforeALinesMarkupEnd) {
+  // A row whose markup ends after its glyph piece, then free text with marker characters.
+  const std::string row = "^1 ab x^2 in ~B~/bin";
+  const std::size_t end = 5;
+  struct Case {
+    std::size_t markup_end;
+    std::vector<TrsListModel::TGlyphPlace> glyphs;
+    bool bold;
+    const char* text;
+    const char* name;
+  };
+  const Case cases[] = {
+      {end, {{1, 0}}, false, " ab x^2 in ~B~/bin", "the rest is drawn as it stands"},
+      {kWholeLine, {{1, 0}, {2, 35}}, true, " ab x in bin", "the whole line by default"},
+      {0, {}, false, "^1 ab x^2 in ~B~/bin", "no markup at all"},
+      {2, {{1, 0}}, false, " ab x^2 in ~B~/bin", "an end right after a pair"},
+      {1, {}, false, "^1 ab x^2 in ~B~/bin", "a marker cut from its code stays"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LoadedList l;
+    l.list.AddString(row, c.markup_end);
+    const TrsListModel::TLineLayout layout = l.list.LayoutLine(0);
+    EXPECT_EQ(layout.Glyphs, c.glyphs);
+    EXPECT_EQ(layout.Style.Bold, c.bold);
+    EXPECT_EQ(layout.Runs, (std::vector<TrsListModel::TTextRun>{{0, c.text}}));
+    EXPECT_EQ(l.list.VisibleLine(0), c.text);
+    EXPECT_EQ(l.list.MeasureLine(row, c.markup_end),
+              static_cast<int>(std::string(c.text).size()) * (c.bold ? 8 : 7));
+  }
+}
+
+TEST(ListLayout, AMarkupEndStaysWithItsLine) {
+  LoadedList l({}, 50);
+  l.list.AddString("b ^1x", 2);
+  l.list.InsertString(0, "a ^1x");
+  EXPECT_EQ(l.list.MarkupEnd(0), kWholeLine);
+  EXPECT_EQ(l.list.MarkupEnd(1), 2u);
+  // The extent measures each line with its own end: "b ^1x" is 5 characters wide.
+  EXPECT_EQ(l.list.WidestLine(), 35);
+  l.list.InsertString(0, "c");
+  l.list.SetSorted(true);
+  EXPECT_EQ(l.list.Lines(), (std::vector<std::string>{"a ^1x", "b ^1x", "c"}));
+  EXPECT_EQ(l.list.MarkupEnd(1), 2u);
+  EXPECT_TRUE(l.list.LayoutLine(1).Glyphs.empty());
+  EXPECT_EQ(l.list.LayoutLine(0).Glyphs.size(), 1u);
+  l.list.DeleteString(0);
+  EXPECT_EQ(l.list.MarkupEnd(0), 2u);
+  l.list.SetLines({"b ^1x"});
+  EXPECT_EQ(l.list.MarkupEnd(0), kWholeLine);
+}
+
 TEST(ListTabs, TabValuesAndTheFiftyStopLimit) {
   LoadedList l;
   std::vector<std::string> tabs;
