@@ -43,9 +43,10 @@ void WriteLine(int fd, const QByteArray& line) {
 class Report {
  public:
   explicit Report(int fd) : fd_(fd) {}
-  void Send(const char* what) {
+  // Sends "<what> <pid>"; by default the pid is this process's.
+  void Send(const char* what, qint64 pid = QCoreApplication::applicationPid()) {
     if (fd_ < 0) return;
-    WriteLine(fd_, QByteArray(what) + ' ' + QByteArray::number(QCoreApplication::applicationPid()));
+    WriteLine(fd_, QByteArray(what) + ' ' + QByteArray::number(pid));
     ::close(fd_);
     fd_ = -1;
   }
@@ -122,7 +123,7 @@ int Run(int argc, char** argv) {
   ViewerInstance instance(book);
   const bool locked = instance.Lock();
   if (const qint64 pid = instance.HandOver()) {
-    report.Send(QByteArray("taken over ").append(QByteArray::number(pid)).constData());
+    report.Send("taken over", pid);
     return 0;
   }
 
