@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QTest>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "components/gui/send_keys.h"
@@ -120,6 +121,29 @@ bool JumpTo(components::TSendKeys& sender, const std::string& page) {
   return sender.SendKeysTo("Go To Page", page + "\r");
 }
 
+// Sets an environment variable for the viewers started while it lives: the page log, and the
+// temporary folder (where a viewer keeps its socket, which one that is killed leaves behind).
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = ::getenv(name)) old_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
 // Ends the viewer `pid` (nobody's child of ours) and waits, at most 10 s, until it is gone.
 bool KillAndWait(qint64 pid) {
   const int fd = static_cast<int>(::syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0));
@@ -142,7 +166,8 @@ TEST(X11DesktopBookViewer, TheBookJumpBringsTheViewerToThePageAndASecondOpenReac
   std::filesystem::copy_file(std::string(PX_DEMO_DIR) + "NF30125.pdf", book);
   std::filesystem::create_symlink(PX_BOOKVIEW, dir / "bookview");
   PageLog log(dir / "pages.fifo");
-  ::setenv("BOOKVIEW_PAGE_LOG", (dir / "pages.fifo").c_str(), 1);
+  ScopedEnv page_log("BOOKVIEW_PAGE_LOG", dir / "pages.fifo");
+  ScopedEnv temp("TMPDIR", dir.path());
   platform::SetProgramPath(dir / "Velkorin");
   platform::gui::QtServices services;
   components::TSendKeys sender;
@@ -150,7 +175,6 @@ TEST(X11DesktopBookViewer, TheBookJumpBringsTheViewerToThePageAndASecondOpenReac
   const int first = services.ShellOpen(QString::fromStdString(book), "", "", 5);
   const qint64 pid = services.viewer_pid();
   platform::SetProgramPath("");
-  ::unsetenv("BOOKVIEW_PAGE_LOG");
   ASSERT_EQ(first, platform::gui::kShellOk);
   ASSERT_GT(pid, 0);
   EXPECT_TRUE(log.Next("page 1"));
@@ -189,6 +213,7 @@ TEST(BookViewerProgram, ABookItCannotReadIsReported) {
   const std::string book = dir / "Damaged.pdf";
   WriteFileBytes(book, "%PDF-1.4\nnot a document\n");
   std::filesystem::create_symlink(PX_BOOKVIEW, dir / "bookview");
+  ScopedEnv temp("TMPDIR", dir.path());
   platform::SetProgramPath(dir / "Velkorin");
   platform::gui::QtServices services;
   const int code = services.ShellOpen(QString::fromStdString(book), "", "", 5);

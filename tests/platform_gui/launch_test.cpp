@@ -125,7 +125,10 @@ TEST(ShellOpen, ARestartThatCannotStartSaysWhy) {
 TEST(ShellOpen, HelpFailsNamingTheFile) {
   TempDir dir;
   WriteFileBytes(dir / "BOOK.HLP", "?_\x03");
+  // Not even a desktop that would open the file takes it: no program here shows its context.
+  WriteExecutable(dir / "opener", "#!/bin/sh\nexit 0\n");
   QtServices services;
+  services.set_opener(Q(dir / "opener"));
   const ServiceResult result = services.ShowHelp(Q(dir / "BOOK.HLP"), 12);
   EXPECT_FALSE(result.ok);
   EXPECT_TRUE(result.error.contains(Q(dir / "BOOK.HLP"))) << result.error.toStdString();
