@@ -47,6 +47,7 @@ struct TTestState {
   int32_t QuestionCount = 0;  // the number of questions drawn
   uint32_t Seed = 0;          // the state of the program's random generator
   bool TestRunning = false;   // set once the built test's question window is shown
+  bool NotesSaved = false;    // the notes were saved once; later saves ask no name
 };
 
 class TAppContext {

@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build, the tests and the programs need, when missing.
 # Sourced by test.sh and run.sh.
 px_packages=(cmake ninja-build g++ clang-14 libgtest-dev libgmock-dev googletest libbenchmark-dev
-  qt6-base-dev libx11-dev libxtst-dev fonts-dejavu-core xvfb xauth xdotool imagemagick
+  qt6-base-dev qt6-pdf-dev libx11-dev libxtst-dev fonts-dejavu-core xvfb xauth xdotool imagemagick
   poppler-utils libclang-rt-14-dev xdg-utils openbox x11-utils)
 
 px_install_packages() {

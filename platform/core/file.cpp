@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <utility>
 
 #include "platform/core/dos_error.h"
@@ -226,6 +227,88 @@ int File::ChangeShareMode(int mode) {
   }
   // Converting an OFD lock is atomic: a refused conversion leaves the old lock in place.
   return ShareResult(SetLock(share_fd_ >= 0 ? share_fd_ : fd_, type, kShareLockOffset, 1));
+}
+
+namespace {
+
+std::string FolderPart(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = ENOSPC;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string FollowLinks(std::string path) {
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+    ssize_t n = readlink(path.c_str(), target.data(), target.size());
+    if (n <= 0 || static_cast<size_t>(n) >= target.size()) return path;
+    target.resize(static_cast<size_t>(n));
+    path = target[0] == '/' ? target : FolderPart(path) + target;
+  }
+  return path;
+}
+
+int ReplaceFileThrough(const std::string& target, const std::string& temp, const std::string& bytes,
+                       const struct stat* old, int folder_fd) {
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, old ? 0600 : 0666);
+  if (fd < 0) return LastDosCode();
+  int rc = 0;
+  if (old) {
+    if (old->st_uid != geteuid() || old->st_gid != getegid()) {
+      // Keeps the owner when allowed to (root writing a user's file); not an error otherwise.
+      if (fchown(fd, old->st_uid, old->st_gid) != 0) {
+      }
+    }
+    if (fchmod(fd, old->st_mode & 07777) != 0) rc = LastDosCode();
+  }
+  if (rc == 0 && !WriteAll(fd, bytes)) rc = LastDosCode();
+  if (rc == 0 && fsync(fd) != 0) rc = LastDosCode();
+  if (::close(fd) != 0 && rc == 0) rc = LastDosCode();
+  if (rc == 0 && ::rename(temp.c_str(), target.c_str()) != 0) rc = LastDosCode();
+  if (rc != 0) {
+    ::unlink(temp.c_str());
+    return rc;
+  }
+  if (folder_fd >= 0) fsync(folder_fd);  // makes the rename itself durable; best effort
+  return 0;
+}
+
+int ReplaceFile(const std::string& path, const std::string& bytes) {
+  const std::string target = FollowLinks(path);
+  struct stat st {};
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) return kDosAccessDenied;
+  if (!exists && errno != ENOENT) return LastDosCode();
+  const std::string folder = FolderPart(target);
+  const int folder_fd =
+      ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder_fd < 0) return LastDosCode();
+  // A temporary name of this process that is free: an earlier writer's leftover, or another
+  // process writing the same file at the same time, never stands in the way.
+  int rc = 0;
+  for (unsigned n = 0; n < 100; ++n) {
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, ".%ld-%u.tmp", static_cast<long>(::getpid()), n);
+    rc = ReplaceFileThrough(target, target + suffix, bytes, exists ? &st : nullptr, folder_fd);
+    if (rc != kDosAccessDenied || errno != EEXIST) break;
+  }
+  ::close(folder_fd);
+  return rc;
 }
 
 }  // namespace platform

@@ -24,6 +24,8 @@
 #include <cstdint>
 #include <string>
 
+struct stat;
+
 namespace platform {
 
 // DOS file-mode bits: the low three bits are the access, bits 4-6 the share mode.
@@ -95,5 +97,23 @@ class File {
   bool read_only_ = false;
   std::string path_;
 };
+
+// The file `path` names once symbolic links at its end are followed (it need not exist).
+std::string FollowLinks(std::string path);
+
+// Replaces the whole content of the file `path` (created when missing) with `bytes`, so that a
+// crash at any point leaves the old content or the new one, never a cut file: the bytes go to
+// a new temporary file beside the target, which takes the old file's permission bits (a new
+// file's are 0666 less the umask), is flushed and renamed over the target. Symbolic links at
+// the end of `path` are followed, so a link stays a link. Returns 0, or a DOS code: the target
+// is then as it was and no temporary file is left.
+int ReplaceFile(const std::string& path, const std::string& bytes);
+
+// The step under ReplaceFile for callers that already hold the target's status and its
+// folder: writes through the temporary file `temp`, which must not exist. `old` is the old
+// file's status (null for a new file), `folder_fd` the target's open folder, flushed after the
+// rename (-1: none). Returns 0 or a DOS code; on failure `temp` is gone.
+int ReplaceFileThrough(const std::string& target, const std::string& temp, const std::string& bytes,
+                       const struct stat* old, int folder_fd);
 
 }  // namespace platform

@@ -13,6 +13,7 @@
 
 #include "platform/core/code_pages.h"
 #include "platform/core/dos_error.h"
+#include "platform/core/file.h"
 #include "platform/core/paths.h"
 
 namespace platform {
@@ -514,32 +515,6 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// Follows symbolic links at the end of `path` to the file they name (which may not exist yet).
-std::string FollowLinks(std::string path) {
-  for (int depth = 0; depth < 40; ++depth) {
-    struct stat st {};
-    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
-    ssize_t n = readlink(path.c_str(), target.data(), target.size());
-    if (n <= 0 || static_cast<size_t>(n) >= target.size()) return path;
-    target.resize(static_cast<size_t>(n));
-    path = target[0] == '/' ? target : FolderOf(path) + target;
-  }
-  return path;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0) errno = ENOSPC;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Serialises the read-modify-writes of the profile files of one folder for the lifetime of the
 // object, without putting any file of its own into that folder. The lock is an flock on the
 // folder's own descriptor: flock locks belong to the open file description (so two descriptors
@@ -602,35 +577,6 @@ class FolderLock {
   int error_ = 0;
 };
 
-// Writes `bytes` as the new content of `target` through the temporary file `target`.tmp.
-// `old` is the old file's status, or null when there is none; `folder` is the descriptor of
-// the target's folder. Returns 0 or a DOS code; on failure the temporary file is gone.
-int ReplaceFile(const std::string& target, const std::string& bytes, const struct stat* old,
-                int folder) {
-  std::string temp = target + ".tmp";
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, old ? 0600 : 0666);
-  if (fd < 0) return LastDosCode();
-  int rc = 0;
-  if (old) {
-    if (old->st_uid != geteuid() || old->st_gid != getegid()) {
-      // Keeps the owner when allowed to (root writing a user's file); not an error otherwise.
-      if (fchown(fd, old->st_uid, old->st_gid) != 0) {
-      }
-    }
-    if (fchmod(fd, old->st_mode & 07777) != 0) rc = LastDosCode();
-  }
-  if (rc == 0 && !WriteAll(fd, bytes)) rc = LastDosCode();
-  if (rc == 0 && fsync(fd) != 0) rc = LastDosCode();
-  if (::close(fd) != 0 && rc == 0) rc = LastDosCode();
-  if (rc == 0 && ::rename(temp.c_str(), target.c_str()) != 0) rc = LastDosCode();
-  if (rc != 0) {
-    ::unlink(temp.c_str());
-    return rc;
-  }
-  fsync(folder);  // makes the rename itself durable; best effort
-  return 0;
-}
-
 // One locked read-modify-write of a profile file. `change` edits the document and returns
 // whether it changed anything; a change that changes nothing writes nothing, and one that
 // adds nothing to a missing file creates neither the file nor its folder.
@@ -661,7 +607,8 @@ bool Modify(const std::string& file, const std::function<bool(Document&)>& chang
   Document doc(bytes);
   if (!change(doc)) return true;
   if (!exists && doc.Empty()) return true;
-  rc = ReplaceFile(target, doc.Bytes(), exists ? &st : nullptr, lock->folder());
+  rc = ReplaceFileThrough(target, target + ".tmp", doc.Bytes(), exists ? &st : nullptr,
+                          lock->folder());
   return rc == 0 ? true : fail(rc);
 }
 

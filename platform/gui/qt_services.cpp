@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -159,6 +161,111 @@ bool StartWatched(const QString& program, const QStringList& arguments, const QS
 
 }  // namespace
 
+namespace {
+
+// A descriptor of `fd`'s pipe above the range a child's standard and report descriptors take,
+// close-on-exec; `fd` itself is closed.
+int MoveHigh(int fd) {
+  const int high = ::fcntl(fd, F_DUPFD_CLOEXEC, 10);
+  ::close(fd);
+  return high;
+}
+
+void SetError(QString* error, int e) {
+  if (error) *error = QString::fromLocal8Bit(std::strerror(e));
+}
+
+}  // namespace
+
+int StartWithReportPipe(const QString& program, const QStringList& arguments, const QString& folder,
+                        QString* error) {
+  const QString path = program.contains('/') ? program : QStandardPaths::findExecutable(program);
+  if (path.isEmpty()) {
+    if (error) *error = QStringLiteral("No such program: ") + program;
+    return -1;
+  }
+  std::vector<QByteArray> texts;
+  texts.push_back(QFile::encodeName(path));
+  for (const QString& argument : arguments) texts.push_back(QFile::encodeName(argument));
+  std::vector<char*> argv;
+  for (QByteArray& text : texts) argv.push_back(text.data());
+  argv.push_back(nullptr);
+  const QByteArray dir = QFile::encodeName(folder);
+  // The report pipe, and a pipe that brings an exec failure's errno back; all four ends lie
+  // above the descriptors the child sets up, so none of them is overwritten there.
+  int report[2], failure[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) {
+    SetError(error, errno);
+    return -1;
+  }
+  if (::pipe2(failure, O_CLOEXEC) != 0) {
+    const int e = errno;
+    ::close(report[0]);
+    ::close(report[1]);
+    SetError(error, e);
+    return -1;
+  }
+  for (int* fd : {&report[0], &report[1], &failure[0], &failure[1]}) *fd = MoveHigh(*fd);
+  if (report[0] < 0 || report[1] < 0 || failure[0] < 0 || failure[1] < 0) {
+    const int e = errno;
+    for (int fd : {report[0], report[1], failure[0], failure[1]})
+      if (fd >= 0) ::close(fd);
+    SetError(error, e);
+    return -1;
+  }
+  const pid_t intermediate = ::fork();
+  if (intermediate < 0) {
+    const int e = errno;
+    for (int fd : {report[0], report[1], failure[0], failure[1]}) ::close(fd);
+    SetError(error, e);
+    return -1;
+  }
+  if (intermediate == 0) {
+    // Only async-signal-safe calls from here on.
+    const pid_t child = ::fork();
+    if (child < 0) {
+      const int e = errno;
+      [[maybe_unused]] const ssize_t n = ::write(failure[1], &e, sizeof e);
+      ::_exit(127);
+    }
+    if (child > 0) ::_exit(0);
+    ::setsid();
+    const int null_fd = ::open("/dev/null", O_RDONLY);
+    if (null_fd >= 0 && null_fd != STDIN_FILENO) {
+      ::dup2(null_fd, STDIN_FILENO);
+      ::close(null_fd);
+    }
+    int e = 0;
+    if (::dup2(report[1], QtServices::kReportFd) < 0) {
+      e = errno;
+    } else if (!dir.isEmpty() && ::chdir(dir.constData()) != 0) {
+      e = errno;
+    } else {
+      ::execv(argv[0], argv.data());
+      e = errno;
+    }
+    [[maybe_unused]] const ssize_t n = ::write(failure[1], &e, sizeof e);
+    ::_exit(127);
+  }
+  ::close(report[1]);
+  ::close(failure[1]);
+  int status = 0;
+  while (::waitpid(intermediate, &status, 0) < 0 && errno == EINTR) {
+  }
+  // The failure pipe closes without a word once the program's exec succeeded.
+  int exec_errno = 0;
+  ssize_t got;
+  while ((got = ::read(failure[0], &exec_errno, sizeof exec_errno)) < 0 && errno == EINTR) {
+  }
+  ::close(failure[0]);
+  if (got == sizeof exec_errno) {
+    ::close(report[0]);
+    SetError(error, exec_errno);
+    return -1;
+  }
+  return report[0];
+}
+
 bool StartDetachedProcess(const QString& program, const QStringList& arguments,
                           const QString& folder, int wait_ms, QString* error) {
   if (wait_ms > 0) return StartWatched(program, arguments, folder, wait_ms, error);
@@ -172,11 +279,15 @@ bool StartDetachedProcess(const QString& program, const QStringList& arguments,
   return false;
 }
 
-QtServices::QtServices() : starter_(StartDetachedProcess) {}
+QtServices::QtServices() : starter_(StartDetachedProcess), pipe_starter_(StartWithReportPipe) {}
 QtServices::~QtServices() = default;
 
 void QtServices::set_process_starter(ProcessStarter starter) {
   starter_ = starter ? std::move(starter) : ProcessStarter(StartDetachedProcess);
+}
+
+void QtServices::set_pipe_starter(PipeStarter starter) {
+  pipe_starter_ = starter ? std::move(starter) : PipeStarter(StartWithReportPipe);
 }
 
 int QtServices::DoMessageBox(const QString& text, const QString& caption, MessageIcon icon,
@@ -258,12 +369,77 @@ ServiceResult QtServices::Print(const PrintJob& job) {
   return PrintOn(job, &printer);
 }
 
+namespace {
+
+// Reads the viewer's report line from `fd`, waiting at most `wait_ms` in all. Returns the
+// line without its end; nullopt on silence; an empty text when the pipe closed first.
+std::optional<QByteArray> ReadReportLine(int fd, int wait_ms) {
+  QByteArray line;
+  QElapsedTimer timer;
+  timer.start();
+  while (true) {
+    const qint64 left = wait_ms - timer.elapsed();
+    if (left <= 0) return std::nullopt;
+    struct pollfd p = {fd, POLLIN, 0};
+    const int ready = ::poll(&p, 1, static_cast<int>(left));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) return ready == 0 ? std::nullopt : std::optional<QByteArray>(QByteArray());
+    char buffer[256];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return QByteArray();
+    line.append(buffer, n);
+    const qsizetype end = line.indexOf('\n');
+    if (end >= 0) return line.left(end);
+    if (line.size() > 4096) return QByteArray();
+  }
+}
+
+bool IsPdfName(const QString& file) {
+  return file.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+int QtServices::OpenInViewer(const QString& viewer, const QString& file, const QString& folder) {
+  viewer_pid_ = 0;
+  const QFileInfo info(file);
+  const QStringList arguments = {QStringLiteral("--report-fd"), QString::number(kReportFd),
+                                 info.absoluteFilePath(), info.fileName()};
+  QString error;
+  const int fd = pipe_starter_(viewer, arguments, folder, &error);
+  if (fd < 0) return kShellAccessDenied;
+  const std::optional<QByteArray> line = ReadReportLine(fd, viewer_wait_ms_);
+  ::close(fd);
+  if (!line) return kShellTimeout;
+  int code = kShellNoAssociation;
+  QByteArray rest;
+  for (const auto& [word, result] : {std::pair<QByteArray, int>{"shown", kShellOk},
+                                     {"taken over", kShellOk},
+                                     {"cannot open", kShellBadFormat}}) {
+    if (line->startsWith(word + ' ') || *line == word) {
+      code = result;
+      rest = line->mid(word.size()).trimmed();
+      break;
+    }
+  }
+  bool number = false;
+  const qint64 pid = rest.toLongLong(&number);
+  if (number && pid > 0) viewer_pid_ = pid;
+  return code;
+}
+
 int QtServices::ShellOpen(const QString& file, const QString& parameters, const QString& folder,
                           int /*show_command*/) {
   QFileInfo info(file);
   if (!info.exists()) return info.dir().exists() ? kShellFileNotFound : kShellPathNotFound;
   QString error;
-  if (info.isFile() && info.isExecutable()) {
+  if (info.isFile() && IsPdfName(file)) {
+    // Our own viewer, which the book jump can steer; the desktop's opener without it.
+    const QFileInfo viewer(QFile::decodeName(platform::ProgramDir().c_str()) + kViewerName);
+    if (viewer.isFile() && viewer.isExecutable())
+      return OpenInViewer(viewer.absoluteFilePath(), file, folder);
+  } else if (info.isFile() && info.isExecutable()) {
     if (!starter_(info.absoluteFilePath(), QProcess::splitCommand(parameters), folder, 0, &error))
       return kShellAccessDenied;
     return kShellOk;
@@ -275,9 +451,8 @@ int QtServices::ShellOpen(const QString& file, const QString& parameters, const 
 }
 
 ServiceResult QtServices::ShowHelp(const QString& file, int /*context*/) {
-  int code = ShellOpen(file, QString(), QString(), 5);
-  if (code > 32) return {true, QString()};
-  return {false, QStringLiteral("Cannot open the help file ") + file};
+  return {false, QStringLiteral("Cannot show the help file ") + file +
+                     QStringLiteral(": help files cannot be shown on this system.")};
 }
 
 void QtServices::SetClipboardText(const QString& text, const QString& html) {
@@ -301,9 +476,8 @@ void QtServices::Quit() { RequestTerminate(); }
 
 ServiceResult QtServices::Restart() {
   QString program = QFile::decodeName(platform::ProgramPath().c_str());
-  QStringList arguments = QCoreApplication::arguments().mid(1);
   QString error;
-  if (!starter_(program, arguments, QDir::currentPath(), 0, &error)) return {false, error};
+  if (!starter_(program, QStringList(), QDir::currentPath(), 0, &error)) return {false, error};
   return {true, QString()};
 }
 

@@ -20,8 +20,20 @@ class QtServices : public Services {
   using ProcessStarter = std::function<bool(const QString& program, const QStringList& arguments,
                                             const QString& folder, int wait_ms, QString* error)>;
 
+  // Starts `program` with `arguments` in `folder` (empty: the current folder), detached, with
+  // no shell in between, and with the write end of a new pipe as the program's descriptor
+  // kReportFd. Returns the pipe's read end (close-on-exec; the caller closes it), or -1 with
+  // a reason when the program could not start.
+  using PipeStarter = std::function<int(const QString& program, const QStringList& arguments,
+                                        const QString& folder, QString* error)>;
+
   // How long ShellOpen waits for the desktop's opener to fail.
   static constexpr int kOpenerWaitMs = 2000;
+  // The book viewer: its file name in the program's folder, the descriptor its report comes
+  // on, and how long ShellOpen waits for the report.
+  static constexpr const char* kViewerName = "bookview";
+  static constexpr int kReportFd = 3;
+  static constexpr int kViewerWaitMs = 10000;
 
   QtServices();
   ~QtServices() override;
@@ -31,11 +43,17 @@ class QtServices : public Services {
   ServiceResult Print(const PrintJob& job) override;
   // The desktop's opener is watched for kOpenerWaitMs: one that ends with a failure by then
   // (it found no program for the file, or the program failed) gives kShellNoAssociation.
+  // A PDF book goes to the viewer kViewerName of platform::ProgramDir() (to the opener when
+  // there is none), started as
+  //   bookview --report-fd 3 <the book's full path> <the book's name as given>
+  // and ShellOpen returns on its report, a line on descriptor kReportFd: "shown <pid>" (it
+  // shows the book) and "taken over <pid>" (a viewer already showing it, of that pid, came to
+  // the front) give kShellOk, "cannot open <pid>" kShellBadFormat; a viewer that ends without
+  // a report gives kShellNoAssociation, one that says nothing within the wait kShellTimeout.
   int ShellOpen(const QString& file, const QString& parameters, const QString& folder,
                 int show_command) override;
-  // No viewer for help files exists on this platform's desktop: the help file is opened with
-  // the desktop's opener (the context is not passed on). Fails when the file is missing or
-  // the opener does not start.
+  // Help files need an engine of their own, which this platform lacks: always fails, with a
+  // text that names the file.
   ServiceResult ShowHelp(const QString& file, int context) override;
   void SetClipboardText(const QString& text, const QString& html = QString()) override;
   QString ClipboardText() override;
@@ -52,6 +70,13 @@ class QtServices : public Services {
   void set_opener(const QString& program) { opener_ = program; }
   // Replaces the way programs are started (default: QProcess::startDetached).
   void set_process_starter(ProcessStarter starter);
+  // Replaces the way the book viewer is started with its report pipe (default:
+  // StartWithReportPipe).
+  void set_pipe_starter(PipeStarter starter);
+  // How long ShellOpen waits for the viewer's report (default kViewerWaitMs).
+  void set_viewer_wait_ms(int wait_ms) { viewer_wait_ms_ = wait_ms; }
+  // The pid the viewer's last report carried; 0 before one, or when it carried none.
+  qint64 viewer_pid() const { return viewer_pid_; }
 
   // "description|pattern;pattern|..." in Qt's form "description (pattern pattern);;...".
   static QString QtFilter(const QString& filter);
@@ -62,10 +87,15 @@ class QtServices : public Services {
 
  private:
   std::optional<QString> RunFileDialog(const FileDialogRequest& request, bool save);
+  // Opens the book `info` (given as `file`) in `viewer` and waits for the report.
+  int OpenInViewer(const QString& viewer, const QString& file, const QString& folder);
 
   QString pdf_folder_;
   QString opener_ = QStringLiteral("xdg-open");
   ProcessStarter starter_;
+  PipeStarter pipe_starter_;
+  int viewer_wait_ms_ = kViewerWaitMs;
+  qint64 viewer_pid_ = 0;
 };
 
 // Starts a program detached (the default ProcessStarter). Without a wait through QProcess;
@@ -74,5 +104,11 @@ class QtServices : public Services {
 // unreaped.
 bool StartDetachedProcess(const QString& program, const QStringList& arguments,
                           const QString& folder, int wait_ms, QString* error);
+
+// Starts a program detached with a report pipe (the default PipeStarter): through an
+// intermediate process that ends at once, so the program is nobody's child of ours; the
+// pipe's write end becomes its descriptor QtServices::kReportFd.
+int StartWithReportPipe(const QString& program, const QStringList& arguments, const QString& folder,
+                        QString* error);
 
 }  // namespace platform::gui

@@ -46,6 +46,8 @@ enum ShellOpenCode {
   kShellFileNotFound = 2,
   kShellPathNotFound = 3,
   kShellAccessDenied = 5,
+  kShellBadFormat = 11,      // the program for the file could not read it
+  kShellTimeout = 28,        // the program for the file did not answer in time
   kShellNoAssociation = 31,  // the desktop opener is missing or would not start
   kShellOk = 42,
 };
@@ -81,14 +83,17 @@ class Services {
   virtual ServiceResult Print(const PrintJob& job) = 0;
 
   // The shell's open operation behind LaunchFile: a regular file with an execute bit starts
-  // directly with `parameters` (split at blanks, double quotes grouping) as its arguments; anything
-  // else opens with the desktop's opener, the name as its one argument. `folder` (when not empty)
-  // is the working folder of the started program. No shell runs in between. `show_command`
-  // is passed through (the desktop decides how windows appear). Returns a ShellOpenCode.
+  // directly with `parameters` (split at blanks, double quotes grouping) as its arguments; a
+  // PDF book (a name ending ".pdf" in any case) opens in the program's own book viewer and
+  // returns once the viewer shows it; anything else opens with the desktop's opener, the name
+  // as its one argument. `folder` (when not empty) is the working folder of the started
+  // program. No shell runs in between. `show_command` is passed through (the desktop decides
+  // how windows appear). Returns a ShellOpenCode.
   virtual int ShellOpen(const QString& file, const QString& parameters, const QString& folder,
                         int show_command) = 0;
 
-  // Shows the help file `file` at the help context `context`.
+  // Shows the help file `file` at the help context `context`. Fails, with a text that names
+  // the file, where it cannot be shown.
   virtual ServiceResult ShowHelp(const QString& file, int context) = 0;
 
   // The clipboard: plain text, with an HTML form for rich text when given.
@@ -102,7 +107,8 @@ class Services {
 
   // Ends the program: RequestTerminate() (application.h).
   virtual void Quit() = 0;
-  // Starts the running program again, detached: its own path with its own arguments.
+  // Starts the running program again, detached, in the current folder: its own path, with no
+  // arguments. Fails, with the reason, when it could not start.
   virtual ServiceResult Restart() = 0;
 
   // The seed of the program's random generator, taken from the clock.

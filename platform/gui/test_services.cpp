@@ -135,8 +135,10 @@ int TestServices::ShellOpen(const QString& file, const QString& parameters, cons
 }
 
 ServiceResult TestServices::ShowHelp(const QString& file, int context) {
-  calls_.push_back({"Help", {file, QString::number(context)}, QString("ok")});
-  return {true, QString()};
+  calls_.push_back({"Help",
+                    {file, QString::number(context)},
+                    help_result_.ok ? QString("ok") : help_result_.error});
+  return help_result_;
 }
 
 void TestServices::SetClipboardText(const QString& text, const QString& html) {

@@ -26,7 +26,8 @@ class TestServices : public Services {
   //   OpenDialog, SaveDialog: title, filter, default extension, folder, file name; result:
   //     the name chosen, empty when cancelled.
   //   Print: title, text; result "ok" or the error. ShellOpen: file, parameters, folder,
-  //   show command; result: the code. Help: file, context. SetClipboard: text, html.
+  //   show command; result: the code. Help: file, context; result "ok" or the error.
+  //   SetClipboard: text, html.
   //   Selection: result: the primary selection's text, "(none)" without one.
   struct Call {
     std::string kind;
@@ -60,6 +61,7 @@ class TestServices : public Services {
   void set_shell_open_result(int code) { shell_open_result_ = code; }
   void set_print_result(ServiceResult result) { print_result_ = std::move(result); }
   void set_restart_result(ServiceResult result) { restart_result_ = std::move(result); }
+  void set_help_result(ServiceResult result) { help_result_ = std::move(result); }
   void set_random_seed(uint32_t seed) { random_seed_ = seed; }
   // The primary selection the middle button pastes; nothing (the default) is a platform
   // without one.
@@ -121,6 +123,7 @@ class TestServices : public Services {
   int shell_open_result_ = kShellOk;
   ServiceResult print_result_{true, QString()};
   ServiceResult restart_result_{true, QString()};
+  ServiceResult help_result_{true, QString()};
   uint32_t random_seed_ = 1;
 };
 

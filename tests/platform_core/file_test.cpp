@@ -1,8 +1,12 @@
 #include "platform/core/file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -219,6 +223,52 @@ TEST(FileTest, ShareModeChangesOnAReadOnlyFile) {
   EXPECT_EQ(other.Close(), 0);
   EXPECT_EQ(ro.Close(), 0);
   EXPECT_EQ(other.Open(dir / "again.dbf", kModeReadWrite | kShareExclusive), 0);
+}
+
+// The folder's entries, sorted.
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(ReplaceFileTest, ReplacesTheContentWholeKeepingModeAndLinks) {
+  TempDir dir;
+  WriteFileBytes(dir / "notes.txt", "old text, longer than the new one");
+  ASSERT_EQ(::chmod((dir / "notes.txt").c_str(), 0640), 0);
+  ASSERT_EQ(::symlink("notes.txt", (dir / "link.txt").c_str()), 0);
+  // A leftover of a writer that was killed does not stand in the way.
+  WriteFileBytes(dir / "notes.txt.tmp", "stale");
+  ASSERT_EQ(ReplaceFile(dir / "link.txt", "a\r\nb"), 0);
+  EXPECT_EQ(testing_support::ReadFileBytes(dir / "notes.txt"), "a\r\nb");
+  struct stat st {};
+  ASSERT_EQ(::lstat((dir / "link.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
+  ASSERT_EQ(::stat((dir / "notes.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  ASSERT_EQ(ReplaceFile(dir / "new.txt", ""), 0);
+  EXPECT_EQ(Entries(dir.path()),
+            (std::vector<std::string>{"link.txt", "new.txt", "notes.txt", "notes.txt.tmp"}));
+}
+
+TEST(ReplaceFileTest, AFailureLeavesTheTargetAndNoTemporaryFile) {
+  TempDir dir;
+  WriteFileBytes(dir / "plain", "x");
+  ASSERT_TRUE(std::filesystem::create_directory(dir / "folder"));
+  EXPECT_EQ(ReplaceFile(dir / "plain/notes.txt", "a"), kDosPathNotFound);
+  EXPECT_EQ(ReplaceFile(dir / "missing/notes.txt", "a"), kDosFileNotFound);
+  EXPECT_EQ(ReplaceFile(dir / "folder", "a"), kDosAccessDenied);
+  if (::geteuid() != 0) {
+    WriteFileBytes(dir / "folder/kept.txt", "kept");
+    ASSERT_EQ(::chmod((dir / "folder").c_str(), 0500), 0);
+    EXPECT_EQ(ReplaceFile(dir / "folder/kept.txt", "new"), kDosAccessDenied);
+    ASSERT_EQ(::chmod((dir / "folder").c_str(), 0700), 0);
+    EXPECT_EQ(testing_support::ReadFileBytes(dir / "folder/kept.txt"), "kept");
+  }
+  EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"folder", "plain"}));
+  EXPECT_EQ(testing_support::ReadFileBytes(dir / "plain"), "x");
 }
 
 }  // namespace
