@@ -163,9 +163,15 @@ void TItemReview::FormShow() {
   TAppContext& ctx = Ctx();
   const TControlForm& control = *ctx.ControlForm;
   rsListBox1->ClearItems();
+  // An item never reached (the time ran out before it) has no stored entries: it shows as
+  // unmarked, incomplete and unanswered.
+  const auto entry = [](const TTestList& list, int32_t i, const char* none) {
+    return i < list.Count() ? list[i] : std::string(none);
+  };
   for (int32_t i = 1; i <= ctx.Test.QuestionCount; ++i) {
-    const TReviewRow row = ReviewRow(i, control.marked[i], control.incompletes[i],
-                                     control.userAnswers[i], control.QuestionList[i]);
+    const TReviewRow row =
+        ReviewRow(i, entry(control.marked, i, "o"), entry(control.incompletes, i, "I"),
+                  entry(control.userAnswers, i, "     "), entry(control.QuestionList, i, ""));
     rsListBox1->AddItem(row.Text, row.MarkupEnd);
   }
 }

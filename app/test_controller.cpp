@@ -2,14 +2,21 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <algorithm>
+#include <cassert>
+#include <vector>
 
 #include "app/app_context.h"
 #include "app/building_test_dlg.h"
+#include "app/item_review_window.h"
 #include "app/question_selector.h"
 #include "app/question_window.h"
+#include "app/results_window.h"
 #include "app/start_window.h"
 #include "app/window_support.h"
+#include "engine/numerics.h"
 #include "platform/gui/activation.h"
+#include "platform/gui/text.h"
 
 namespace app {
 namespace {
@@ -32,6 +39,14 @@ std::string TrimBlanks(const std::string& text) {
   while (begin < end && blank(text[begin])) ++begin;
   while (end > begin && blank(text[end - 1])) --end;
   return text.substr(begin, end - begin);
+}
+
+// The objective slot (1 ... 30) an ObjectiveNo entry names, exactly "1" to "30"; 0 otherwise.
+int ObjectiveSlot(const std::string& entry) {
+  for (int k = 1; k <= TControlForm::kObjectives; ++k) {
+    if (entry == std::to_string(k)) return k;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -149,6 +164,95 @@ bool TControlForm::BuildTest() {
   ctx.Test.TestRunning = true;
   ctx.Questions->show();
   return true;
+}
+
+int32_t TControlForm::ObjectivePercent(int k) const {
+  const int32_t total = ObjectiveTotal[k - 1];
+  if (total <= 0) return 0;
+  // The quotient first, then the percentage, in extended precision.
+  const engine::Extended quotient =
+      static_cast<engine::Extended>(ObjectiveCorrect[k - 1]) / static_cast<engine::Extended>(total);
+  return static_cast<int32_t>(engine::RoundHalfToEven(quotient * 100));
+}
+
+std::string TControlForm::ObjectiveName(int k) const {
+  const QStringList names = AllObjectives->Items();
+  if (k < 1 || k > names.size()) return {};
+  return platform::gui::QStringToAnsi(names[k - 1]);
+}
+
+std::string TControlForm::AnalysisLine(int k, const std::string& name, int32_t percent) {
+  const int width = percent == 100 ? 11 : percent >= 10 ? 10 : 9;
+  const int fill = 79 - static_cast<int>(name.size()) - width;
+  std::string line = k < 10 ? " " + std::to_string(k) + ". " : std::to_string(k) + ". ";
+  line += name;
+  if (fill > 0) line.append(static_cast<size_t>(fill), '.');
+  return line + std::to_string(percent) + "% Correct";
+}
+
+void TControlForm::GradeTest() {
+  TAppContext& ctx = Ctx();
+  if (StopCountdown) StopCountdown();
+  ctx.Test.TestRunning = false;
+
+  // Objective numbers: one entry for each stored question, the first objective of that name,
+  // "0" when no name matches, so that entry i stays the number of question i.
+  std::vector<std::string> names;
+  for (const QString& name : AllObjectives->Items())
+    names.push_back(platform::gui::QStringToAnsi(name));
+  for (int32_t i = 1; i < Objective.Count(); ++i) {
+    int32_t number = 0;
+    for (size_t j = 0; j < names.size(); ++j) {
+      if (Objective[i] == names[j]) {
+        number = static_cast<int32_t>(j) + 1;
+        break;
+      }
+    }
+    ObjectiveNo.Add(std::to_string(number));
+  }
+
+  for (int32_t i = 1; i < ObjectiveNo.Count(); ++i) {
+    if (const int k = ObjectiveSlot(ObjectiveNo[i])) ++ObjectiveTotal[k - 1];
+  }
+  // Only the stored questions are graded: the ones the user never reached count as wrong.
+  const int32_t stored =
+      std::min({marked.Count(), userAnswers.Count(), correctAnswers.Count(), ObjectiveNo.Count()});
+  for (int32_t i = 1; i < stored; ++i) {
+    if (TrimBlanks(userAnswers[i]) != TrimBlanks(correctAnswers[i])) continue;
+    if (const int k = ObjectiveSlot(ObjectiveNo[i])) ++ObjectiveCorrect[k - 1];
+  }
+
+  TResults* results = ctx.Results;
+  int32_t correct = 0;
+  for (int k = 1; k <= kObjectives; ++k) {
+    correct += ObjectiveCorrect[k - 1];
+    if (ObjectiveTotal[k - 1] == 0 || results == nullptr) continue;
+    results->ObjectiveAnalysisList->addItem(
+        platform::gui::AnsiToQString(AnalysisLine(k, ObjectiveName(k), ObjectivePercent(k))));
+  }
+
+  // Points per question: 1000 / n as the 6-byte real keeps it, then the score in extended
+  // precision.
+  const int32_t n = StrToInt(OnTest->text());
+  assert(n >= 1);
+  const engine::Extended points =
+      engine::RoundToReal48HalfAway(engine::Extended{1000} / static_cast<engine::Extended>(n));
+  const int64_t score = engine::RoundHalfToEven(points * static_cast<engine::Extended>(correct));
+
+  if (results != nullptr) {
+    results->PassingScore->setText(ctx.StartUp->VexaEdit3->text());
+    results->RequiredScoreGauge->SetPercent(ctx.Values.PassingPercent);
+    results->UserScore->setText(QString::number(score));
+    const engine::Extended shown = StrToInt(results->UserScore->text());
+    results->UserScoreGauge->SetPercent(
+        static_cast<int>(engine::RoundHalfToEven(shown * engine::Extended{0.1L})));
+    results->Grade->setText(
+        results->UserScoreGauge->Percent() >= results->RequiredScoreGauge->Percent() ? "Pass"
+                                                                                     : "Fail");
+    results->show();
+  }
+  if (ctx.Questions != nullptr) ctx.Questions->hide();
+  if (ctx.ItemReview != nullptr) ctx.ItemReview->hide();
 }
 
 std::string TControlForm::DisplayLine(const std::string& question) {

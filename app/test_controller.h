@@ -1,12 +1,13 @@
 // The hidden test controller: the running test's per-question lists, its length, the size of
-// the question table, the points per question and the objective table, and the build of the
-// test from the random draw. The window is never shown.
+// the question table, the points per question and the objective table, the build of the test
+// from the random draw, and its grading. The window is never shown.
 #pragma once
 
 #include <QLineEdit>
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/test_list.h"
@@ -35,6 +36,27 @@ class TControlForm : public QWidget, public platform::gui::FormActivation {
   // characters), with "..." when the question goes on, blanks and control characters trimmed
   // at both ends. ANSI text.
   static std::string DisplayLine(const std::string& question);
+
+  // Grades the test: the objective numbers, the objective table and the analysis lines, the
+  // score on the scale of 0 to 1000 and the grade, all on the results window, which is then
+  // shown in place of the question and item review windows. The countdown is stopped first and
+  // the test no longer counts as running. Runs once per test; the test length (OnTest) is at
+  // least 1.
+  virtual void GradeTest();
+
+  // Stops the question window's countdown; set by the window that runs it, empty until then.
+  // Grading calls it first.
+  std::function<void()> StopCountdown;
+
+  // The percentage of the questions of objective k (1 ... kObjectives) answered correctly,
+  // rounded with halves to even; 0 for an objective without questions.
+  int32_t ObjectivePercent(int k) const;
+  // The name of objective k (1 ... kObjectives), entry k - 1 of AllObjectives (ANSI); empty
+  // when the list is shorter.
+  std::string ObjectiveName(int k) const;
+  // The analysis line of objective k with `name` and `percent`: the number (" 3. ", "10. "),
+  // the name, full stops up to a width of 84 characters, the percentage and "% Correct".
+  static std::string AnalysisLine(int k, const std::string& name, int32_t percent);
 
   // The per-question lists; entry 0 of each is the placeholder "0".
   TTestList RecordNo;        // record numbers

@@ -297,6 +297,36 @@ const char* LangInfo(nl_item item, locale_t loc) {
   return s != nullptr ? s : "";
 }
 
+// The index of the conversion character of the directive starting with the "%" at `i`, past
+// its flags, width and E/O modifier (which do not change the field); npos when the format ends
+// first.
+size_t ConversionAt(std::string_view format, size_t i) {
+  size_t j = i + 1;
+  while (j < format.size() && (format[j] == '-' || format[j] == '_' || format[j] == '0' ||
+                               format[j] == '^' || format[j] == '#')) {
+    ++j;
+  }
+  while (j < format.size() && format[j] >= '0' && format[j] <= '9') ++j;
+  if (j < format.size() && (format[j] == 'E' || format[j] == 'O')) ++j;
+  return j < format.size() ? j : std::string_view::npos;
+}
+
+// `format` with its non-ASCII characters (in `codeset`) turned into ANSI bytes; nothing when
+// one has no ANSI byte or the text does not decode.
+std::optional<std::string> AnsiFormat(const std::string& format, std::string_view codeset) {
+  if (std::none_of(format.begin(), format.end(), [](char c) { return (c & 0x80) != 0; }))
+    return format;
+  const auto chars = DecodeText(format, codeset);
+  if (!chars) return std::nullopt;
+  std::string ansi;
+  for (char32_t c : *chars) {
+    const auto b = AnsiByteOf(c);
+    if (!b) return std::nullopt;
+    ansi += *b;
+  }
+  return ansi;
+}
+
 }  // namespace
 
 std::string DateFormatFromStrftime(std::string_view format) {
@@ -309,15 +339,8 @@ std::string DateFormatFromStrftime(std::string_view format) {
       out += c;
       continue;
     }
-    // Flags, width and the E/O modifiers of a conversion do not change the field.
-    size_t j = i + 1;
-    while (j < format.size() && (format[j] == '-' || format[j] == '_' || format[j] == '0' ||
-                                 format[j] == '^' || format[j] == '#')) {
-      ++j;
-    }
-    while (j < format.size() && format[j] >= '0' && format[j] <= '9') ++j;
-    if (j < format.size() && (format[j] == 'E' || format[j] == 'O')) ++j;
-    if (j >= format.size()) return kFallback;
+    const size_t j = ConversionAt(format, i);
+    if (j == std::string_view::npos) return kFallback;
     switch (format[j]) {
       case 'd':
       case 'e':
@@ -347,6 +370,61 @@ std::string DateFormatFromStrftime(std::string_view format) {
     i = j;
   }
   if (days != 1 || months != 1 || years != 1) return kFallback;
+  return out;
+}
+
+std::string TimeFormatFromStrftime(std::string_view format) {
+  const std::string kFallback = "hh:mm:ss";
+  std::string out;
+  int hours = 0, minutes = 0, seconds = 0, markers = 0;
+  for (size_t i = 0; i < format.size(); ++i) {
+    const char c = format[i];
+    if (c != '%') {
+      if (IsLetter(c) || c == '\'' || c == '"') return kFallback;
+      out += c;
+      continue;
+    }
+    const size_t j = ConversionAt(format, i);
+    if (j == std::string_view::npos) return kFallback;
+    switch (format[j]) {
+      case 'H':
+      case 'I':
+        out += "hh", ++hours;
+        break;
+      case 'k':
+      case 'l':
+        out += "h", ++hours;
+        break;
+      case 'M':
+        out += "mm", ++minutes;
+        break;
+      case 'S':
+        out += "ss", ++seconds;
+        break;
+      case 'p':
+        out += "AP", ++markers;
+        break;
+      case 'P':
+        out += "ap", ++markers;
+        break;
+      case 'T':
+        out += "hh:mm:ss", ++hours, ++minutes, ++seconds;
+        break;
+      case 'R':
+        out += "hh:mm", ++hours, ++minutes;
+        break;
+      case 'r':
+        out += "hh:mm:ss AP", ++hours, ++minutes, ++seconds, ++markers;
+        break;
+      case '%':
+        out += '%';
+        break;
+      default:
+        return kFallback;
+    }
+    i = j;
+  }
+  if (hours != 1 || minutes != 1 || seconds > 1 || markers > 1) return kFallback;
   return out;
 }
 
@@ -412,26 +490,13 @@ TLocaleTexts ReadUserLocaleTexts() {
 
 void ApplyLocaleTexts(const TLocaleTexts& texts) {
   platform::LocaleSettings& locale = platform::Locale();
-  std::string format = DateFormatFromStrftime(texts.DateFormat);
-  // Literal characters of the format (separators) become ANSI bytes; a format with a
+  // Literal characters of the formats (separators) become ANSI bytes; a format with a
   // character that has none is replaced by the fallback.
-  if (std::any_of(format.begin(), format.end(), [](char c) { return (c & 0x80) != 0; })) {
-    std::string ansi;
-    const auto chars = DecodeText(format, texts.Codeset);
-    bool ok = chars.has_value();
-    if (ok) {
-      for (char32_t c : *chars) {
-        const auto b = AnsiByteOf(c);
-        if (!b) {
-          ok = false;
-          break;
-        }
-        ansi += *b;
-      }
-    }
-    format = ok ? ansi : DateFormatFromStrftime("");
-  }
+  const std::string format = AnsiFormat(DateFormatFromStrftime(texts.DateFormat), texts.Codeset)
+                                 .value_or(DateFormatFromStrftime(""));
   locale.ShortDateFormat = format;
+  locale.LongTimeFormat = AnsiFormat(TimeFormatFromStrftime(texts.TimeFormat), texts.Codeset)
+                              .value_or(TimeFormatFromStrftime(""));
   locale.DateSeparator = '/';
   for (char c : format) {
     if (!IsLetter(c)) {

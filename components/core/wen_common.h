@@ -202,6 +202,13 @@ TLocaleTexts ReadUserLocaleTexts();
 // other directive.
 std::string DateFormatFromStrftime(std::string_view format);
 
+// The long time format (platform::LocaleSettings) of a strftime time format: "%H" "%I" -> "hh",
+// "%k" "%l" -> "h", "%M" -> "mm", "%S" -> "ss", "%p" -> "AP", "%P" -> "ap", "%T" ->
+// "hh:mm:ss", "%R" -> "hh:mm", "%r" -> "hh:mm:ss AP", other characters kept. "hh:mm:ss" when
+// the result does not hold one hour and one minute, holds any other directive, or keeps a
+// letter or a quote of its own (it would read as a field).
+std::string TimeFormatFromStrftime(std::string_view format);
+
 // The ANSI byte of a separator text in the given codeset; fallback when the text is empty,
 // longer than one character, or has no ANSI byte.
 char SeparatorByte(std::string_view text, std::string_view codeset, char fallback);
@@ -216,7 +223,8 @@ char TimeSeparatorFromStrftime(std::string_view format, std::string_view codeset
 // separator itself, and '\0' (no grouping) when nothing fits.
 char ThousandSeparatorBeside(char own, char decimal);
 
-// Fills the locale object's short date format, date separator (the first character of the
+// Fills the locale object's short date format, long time format (literal characters as ANSI
+// bytes, the fallback when one has none), date separator (the first character of the
 // format that is not a letter, "/" when none), time separator (TimeSeparatorFromStrftime),
 // decimal separator (fallback ".") and thousands separator (ThousandSeparatorBeside) from the
 // texts.

@@ -20,6 +20,7 @@
 #include "engine/work_area.h"
 #include "platform/core/clock.h"
 #include "platform/gui/application.h"
+#include "platform/gui/text.h"
 #include "tests/support/qt_test_main.h"
 
 namespace testing_support {
@@ -143,6 +144,16 @@ void AppTest::ExhibitOpenTest(const std::vector<std::string>& names) {
   ShowAndActivate(context_->StartUp);
 }
 
+void AppTest::GradingOpenTest(const std::string& base, const TestDefinition& def,
+                              const std::vector<samples::QuestionRecord>& rows) {
+  WriteTestDefinition(folder() + base + ".ini", def);
+  std::vector<samples::QuestionRecord> table = rows;
+  table.push_back(QuestionRow("Filler"));
+  WriteQuestionTable(folder() + base + ".dbf", table);
+  CreateWindows();
+  ShowAndActivate(context_->StartUp);
+}
+
 int32_t AppTest::ExhibitRecordNamed(const std::string& name) {
   components::TWenDbf& table = *context_->Questions->WenDbf1;
   components::TWenField* field = table.DataSet()->FieldByName("exhibfile");
@@ -196,6 +207,31 @@ void AppTest::ReviewStoreItem(int item, bool marked, bool incomplete, const std:
 
 int AppTest::ReviewRecordOf(int item) const {
   return std::stoi(context_->ControlForm->RecordNo[item]);
+}
+
+void AppTest::GradingStartTest(int questions) {
+  OpenObjectiveWindow();
+  context_->Disclaimer->NumberOfQuestions->setText(QString::number(questions));
+  context_->Disclaimer->NextBtn->click();
+  ASSERT_TRUE(context_->Test.TestRunning) << "no test was built";
+}
+
+void AppTest::GradingStoreAnswers(int reached, const GradingAnswer& answer) {
+  app::TControlForm& control = *context_->ControlForm;
+  components::TWenDbf& table = *context_->Questions->WenDbf1;
+  for (int i = 1; i <= reached; ++i) {
+    table.Go(app::StrToInt(control.RecordNo[i]));
+    const std::string objective =
+        platform::gui::QStringToAnsi(context_->Questions->Objective->text());
+    std::string letters = answer(objective, control.correctAnswers[i]);
+    const bool incomplete = letters.empty();
+    letters.resize(5, ' ');
+    control.Objective.Add(objective);
+    control.userAnswers.Add(letters);
+    control.marked.Add("o");
+    control.incompletes.Add(incomplete ? "I" : "o");
+  }
+  context_->Test.CurrentItem = reached;
 }
 
 }  // namespace testing_support

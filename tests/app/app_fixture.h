@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,6 +85,20 @@ class AppTest : public ::testing::Test {
   void ReviewStoreItem(int item, bool marked, bool incomplete, const std::string& letters);
   // The record number of item `item` of the running test.
   int ReviewRecordOf(int item) const;
+  // Grading: OpenTest with the test definition `base`.ini and the question table `base`.dbf of
+  // `rows` and, since the walk of the draw ends before the table's last record, one row more
+  // of an objective no test names.
+  void GradingOpenTest(const std::string& base, const TestDefinition& def,
+                       const std::vector<samples::QuestionRecord>& rows);
+  // From the start window: the objective window's Start Test with every objective and a test of
+  // `questions` questions.
+  void GradingStartTest(int questions);
+  // Stores questions 1 ... `reached` as the question window does when the user leaves each:
+  // the objective of its record, the letters `answer` gives padded with blanks to five, "o" as
+  // mark and the incomplete flag. `answer` gets the question's objective and correct letters.
+  using GradingAnswer =
+      std::function<std::string(const std::string& objective, const std::string& correct)>;
+  void GradingStoreAnswers(int reached, const GradingAnswer& answer);
 
   TempDir dir_;
   std::string folder_;

@@ -168,6 +168,35 @@ TEST_F(WenCommonTest, StrftimeDateFormatsBecomeClassLibraryFormats) {
     EXPECT_EQ(DateFormatFromStrftime(c.Strftime), c.Expected) << c.Strftime;
 }
 
+TEST_F(WenCommonTest, StrftimeTimeFormatsBecomeLongTimeFormats) {
+  struct {
+    const char* Strftime;
+    const char* Expected;
+  } const cases[] = {
+      {"%H:%M:%S", "hh:mm:ss"},    {"%T", "hh:mm:ss"},
+      {"%r", "hh:mm:ss AP"},       {"%I:%M:%S %p", "hh:mm:ss AP"},
+      {"%H.%M.%S", "hh.mm.ss"},    {"%k:%M", "h:mm"},
+      {"%l:%M %P", "h:mm ap"},     {"%R", "hh:mm"},
+      {"%-H:%M:%S", "hh:mm:ss"},   {"%OH:%OM", "hh:mm"},
+      {"%Hh%M", "hh:mm:ss"},        // a letter of its own would read as a field
+      {"%H:%M:%S %Z", "hh:mm:ss"},  // a time zone has no form here
+      {"%H", "hh:mm:ss"},           // no minutes
+      {"%T %H", "hh:mm:ss"},       {"", "hh:mm:ss"},
+      {"%H:%M:%", "hh:mm:ss"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(TimeFormatFromStrftime(c.Strftime), c.Expected) << c.Strftime;
+
+  // The literal characters become ANSI bytes, and a format with one that has none falls back.
+  EXPECT_EQ(platform::Locale().LongTimeFormat, "hh:mm:ss") << "the start value";
+  ApplyLocaleTexts({"%d.%m.%Y", "%H\xC2\xB7%M", ",", ".", "UTF-8"});
+  EXPECT_EQ(platform::Locale().LongTimeFormat, "hh\xB7mm");
+  ApplyLocaleTexts({"%d.%m.%Y", "%H\xE6\x99\x82%M", ",", ".", "UTF-8"});
+  EXPECT_EQ(platform::Locale().LongTimeFormat, "hh:mm:ss");
+  ApplyLocaleTexts({"%m/%d/%y", "%r", ".", "", "UTF-8"});
+  EXPECT_EQ(platform::Locale().LongTimeFormat, "hh:mm:ss AP");
+}
+
 TEST_F(WenCommonTest, SeparatorsMapToOneAnsiByte) {
   EXPECT_EQ(SeparatorByte(",", "UTF-8", '.'), ',');
   EXPECT_EQ(SeparatorByte("\xC2\xA0", "UTF-8", ','), '\xA0');   // no-break space
@@ -256,6 +285,7 @@ TEST_F(WenCommonTest, InitClassLayerRunsOnceAndTheExitProcedureFreesTheSession) 
   EXPECT_EQ(TrueText, "true");
   EXPECT_EQ(NoText, "no");
   EXPECT_EQ(platform::Locale().ShortDateFormat, "MM/dd/yy");
+  EXPECT_EQ(platform::Locale().LongTimeFormat, "hh:mm:ss");
   EXPECT_EQ(engine::DateMode, 0);
   InitClassLayer();
   EXPECT_EQ(WenSession, first);
