@@ -82,7 +82,7 @@ TRichEdit* RichEdit(const char* name, QWidget* parent, int left, int top, int wi
   edit->setObjectName(name);
   edit->setGeometry(left, top, width, height);
   edit->setFrameShape(QFrame::NoFrame);
-  edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  edit->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   if (plain_read_only) {
     edit->setReadOnly(true);
@@ -245,6 +245,8 @@ TQuestions::TQuestions() : FormActivation(this) {
     MarkCheckBox->setFont(bold);
   }
   MarkCheckBox->setToolTip("Check this box to more easily return to this question.");
+  // The bold caption in our font may be wider than the box was drawn for: it is not cut.
+  MarkCheckBox->resize(std::max(107, MarkCheckBox->sizeHint().width()), 17);
   ExhibitBtn = Button("&Exhibit", "ExhibitBtn", client, 296, 352, 105, 40);
   ExhibitBtn->setEnabled(false);
   newPrevBtn = Button("&Previous", "newPrevBtn", client, 408, 352, 103, 40);
