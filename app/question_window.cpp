@@ -443,6 +443,7 @@ void TQuestions::WenDbf1DataChange(components::TWenDataSource*, components::TWen
 void TQuestions::ShowItem() {
   ApplyAnswerLayout();
   ShowRecord();
+  ApplyBoxStyle();
   ShowAnswerBoxes();
   RestoreItemState();
   Repaint();
@@ -504,11 +505,21 @@ void TQuestions::SetCheckStyles() {
     if (flag->checkState() == Qt::Checked) ++correct;
   }
   if (correct == 0) return;  // the previous record's style stays
-  const auto style = correct > 1 ? TrsCheckModel::csSquareCheck : TrsCheckModel::csRound;
-  const int16_t group = correct > 1 ? 0 : 1;
+  SetBoxStyle(correct > 1 ? TrsCheckModel::csSquareCheck : TrsCheckModel::csRound,
+              correct > 1 ? 0 : 1);
+}
+
+void TQuestions::SetBoxStyle(components::TrsCheckModel::TCheckStyle style, int16_t group) {
+  box_style_ = {style, group};
+  if (shown_once_) ApplyBoxStyle();
+}
+
+void TQuestions::ApplyBoxStyle() {
+  if (!box_style_) return;  // the boxes keep their designed styles
   for (int i = 0; i < 5; ++i) {
-    Box(i)->SetCheckStyle(style);
-    Box(i)->SetGroupID(group);
+    components::TrsSuperCheck* box = Box(i);
+    if (box->CheckStyle() != box_style_->first) box->SetCheckStyle(box_style_->first);
+    if (box->GroupID() != box_style_->second) box->SetGroupID(box_style_->second);
   }
 }
 
@@ -756,10 +767,7 @@ void TQuestions::Walk(QListWidget* list, QPushButton* opposite, QPushButton* own
   test.CurrentItem = std::min(test.CurrentItem, test.QuestionCount);
   const int32_t item = test.CurrentItem;
   const bool single = c.correctAnswers[item].size() < 2;
-  for (int i = 0; i < 5; ++i) {
-    Box(i)->SetCheckStyle(single ? TrsCheckModel::csRound : TrsCheckModel::csSquareCheck);
-    Box(i)->SetGroupID(single ? 1 : 0);
-  }
+  SetBoxStyle(single ? TrsCheckModel::csRound : TrsCheckModel::csSquareCheck, single ? 1 : 0);
   MarkCheckBox->setChecked(c.marked[item] == "M");
   TickFromAnswers(c.userAnswers[item]);
   rsSuperCheck5->setVisible(!WenMemo5->Text().empty());

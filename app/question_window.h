@@ -17,7 +17,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "app/test_list.h"
 #include "app/window_support.h"
@@ -65,7 +67,7 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   // Runs after every record move of WenDbf1. Until the window is first shown only the item's
   // state is kept (the answer layout, the check style and group, the number lists); the
   // controls follow at the first show and at every move after it.
-  void WenDbf1DataChange(components::TWenDataSource* sender, components::TWenField* field);
+  virtual void WenDbf1DataChange(components::TWenDataSource* sender, components::TWenField* field);
   // Puts the stored mark and answers of the current item back and sets the caption.
   void RestoreItemState();
   void WenMemo1Change();
@@ -204,6 +206,9 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   void ApplyAnswerLayout();
   void ShowRecord();
   void SetCheckStyles();
+  // The style and group of the five boxes: kept, and put on the boxes once they are shown.
+  void SetBoxStyle(components::TrsCheckModel::TCheckStyle style, int16_t group);
+  void ApplyBoxStyle();
   void ShowAnswerBoxes();
   void RebuildNumberLists();
   void Repaint();
@@ -219,6 +224,9 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   TRichEdit* AnswerEdit(int index) const;           // 0 ... 4
 
   TAnswerLayout layout_ = alDesigned;
+  // The boxes' style and group that the last record with a correct flag (or the walk) chose;
+  // none before the first.
+  std::optional<std::pair<components::TrsCheckModel::TCheckStyle, int16_t>> box_style_;
   bool shown_once_ = false;  // the controls follow the record moves
 };
 

@@ -210,18 +210,20 @@ TEST_F(QuestionWindowTest, CaptionStatusLineExhibitAndWhatAMoveResets) {
   EXPECT_EQ(w.RichEdit1->width(), 554);
 }
 
-TEST_F(QuestionWindowTest, TheWalkBeforeTheFirstShowKeepsOnlyTheLayoutState) {
+TEST_F(QuestionWindowTest, TheWalkBeforeTheFirstShowKeepsOnlyTheItemState) {
   for (bool five_met : {true, false}) {
     TestDefinition def;
     def.objectives = {"Objective one"};
-    // Only the first record can be drawn; the walk meets the second one too.
-    OpenTest(def, {QuestionItemRow(kFour),
+    // Only the first record can be drawn, and it has no correct flag; the walk meets the
+    // second one too, with five answers and one flag or four answers and none.
+    OpenTest(def, {QuestionItemRow(kFour, ""),
                    [&] {
-                     samples::QuestionRecord row = QuestionItemRow(five_met ? kFive : kFour);
+                     samples::QuestionRecord row =
+                         QuestionItemRow(five_met ? kFive : kFour, five_met ? "C" : "");
                      row.texts["OBJECTIVE"] = "Elsewhere";
                      return row;
                    }(),
-                   QuestionItemRow(kFour)});
+                   QuestionItemRow(kFour, "")});
     app::TQuestions& w = Window();
     EXPECT_TRUE(w.RichEdit6->toPlainText().isEmpty()) << "no text set before the show";
     EXPECT_EQ(w.windowTitle(), "Item 1");
@@ -231,6 +233,9 @@ TEST_F(QuestionWindowTest, TheWalkBeforeTheFirstShowKeepsOnlyTheLayoutState) {
     ASSERT_TRUE(w.isVisible());
     ASSERT_EQ(Control().RecordNo[1], "1");
     EXPECT_EQ(w.RichEdit1->height(), five_met ? 42 : 41) << five_met;
+    EXPECT_EQ(Box(1)->CheckStyle(), five_met ? TrsCheckModel::csRound : TrsCheckModel::csSquareX)
+        << five_met;
+    EXPECT_EQ(Box(1)->GroupID(), five_met ? 1 : 0) << five_met;
     EXPECT_EQ(w.RichEdit6->toPlainText(), "Question");
     EXPECT_EQ(w.RichEdit4->toPlainText(), "Answer D");
     EXPECT_EQ(w.windowTitle(), "Item 1 of 1");
