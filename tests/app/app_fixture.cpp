@@ -15,6 +15,7 @@
 #include "app/window_support.h"
 #include "components/core/wen_common.h"
 #include "components/core/wen_field.h"
+#include "engine/dbf_file.h"
 #include "engine/engine.h"
 #include "engine/utils.h"
 #include "engine/work_area.h"
@@ -52,6 +53,52 @@ void WriteQuestionTable(const std::string& path, const std::vector<samples::Ques
   engine::OpenModeOverride = 65535;
   samples::WriteQuestionTable(rows, path);
   engine::OpenModeOverride = saved_mode;
+}
+
+samples::QuestionRecord QuestionItemRow(const std::vector<std::string>& answers,
+                                        const std::string& correct, const std::string& note,
+                                        const std::string& exhibit) {
+  samples::QuestionRecord row = QuestionRow("Objective one", correct);
+  for (size_t i = 0; i < answers.size() && i < 5; ++i) {
+    if (!answers[i].empty())
+      row.memos[std::string("ANSWER") + static_cast<char>('A' + i)] = {answers[i]};
+  }
+  if (!note.empty()) row.texts["SELECTNOTE"] = note;
+  if (!exhibit.empty()) row.texts["EXHIBFILE"] = exhibit;
+  return row;
+}
+
+void WriteQuestionTextFlagTable(const std::string& path, const std::string& objective,
+                                const std::vector<std::array<std::string, 5>>& flags) {
+  std::vector<engine::TFieldDef> fields = samples::QuestionFields();
+  for (engine::TFieldDef& f : fields) {
+    if (f.Name.rfind("CHECK", 0) == 0) {
+      f.FieldType = 'C';
+      f.Len = 5;
+    }
+  }
+  const uint16_t saved_mode = engine::OpenModeOverride;
+  const bool saved_shared = engine::SharedAccess;
+  engine::OpenModeOverride = 65535;
+  engine::SharedAccess = false;  // the table to itself: appends need no lock
+  engine::TDbfFileRec table;
+  engine::CreateDBF(table, path, static_cast<uint8_t>(fields.size()), fields);
+  engine::USE(path, nullptr, 0);
+  auto put = [](const std::string& field, const std::string& text) {
+    uint8_t* slot = engine::FieldAddress(engine::FieldNo(field));
+    slot[0] = static_cast<uint8_t>(text.size());
+    std::copy(text.begin(), text.end(), slot + 1);
+  };
+  for (const auto& row : flags) {
+    engine::ClearRecord();  // memo and number fields stay blank
+    put("OBJECTIVE", objective);
+    for (size_t i = 0; i < 5; ++i) put(std::string("CHECK") + static_cast<char>('A' + i), row[i]);
+    engine::Append();
+  }
+  engine::CloseArea();
+  engine::OpenModeOverride = saved_mode;
+  engine::SharedAccess = saved_shared;
+  EXPECT_EQ(engine::ErrorCode, 0);
 }
 
 void WriteTestDefinition(const std::string& path, const TestDefinition& def) {
@@ -232,6 +279,31 @@ void AppTest::GradingStoreAnswers(int reached, const GradingAnswer& answer) {
     control.incompletes.Add(incomplete ? "I" : "o");
   }
   context_->Test.CurrentItem = reached;
+}
+
+void AppTest::QuestionStart(const std::vector<samples::QuestionRecord>& rows, int items) {
+  OpenTest({}, rows);
+  if (items < 0) items = static_cast<int>(rows.size());
+  app::TControlForm& c = *context_->ControlForm;
+  for (app::TTestList* list : {&c.userAnswers, &c.QuestionList, &c.marked, &c.incompletes,
+                               &c.Objective, &c.ObjectiveNo, &c.RecordNo, &c.correctAnswers}) {
+    list->ResetToPlaceholder();
+  }
+  for (int i = 1; i <= items; ++i) {
+    c.RecordNo.Add(std::to_string(i));
+    std::string correct;
+    for (char letter = 'A'; letter <= 'E'; ++letter) {
+      const auto& flags = rows[static_cast<size_t>(i - 1)].flags;
+      const auto flag = flags.find(std::string("CHECK") + letter);
+      if (flag != flags.end() && flag->second) correct += letter;
+    }
+    c.correctAnswers.Add(correct);
+  }
+  c.OnTest->setText(QString::number(items));
+  context_->Test.QuestionCount = items;
+  ShowAndActivate(context_->Questions);
+  context_->Test.CurrentItem = 1;
+  context_->Questions->WenDbf1->Go(1);
 }
 
 }  // namespace testing_support

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,17 @@ samples::QuestionRecord QuestionRow(const std::string& objective, const std::str
                                     const std::string& question = "Question");
 // `count` rows of `objective`.
 std::vector<samples::QuestionRecord> QuestionRows(const std::string& objective, int count);
+
+// A question row with answers A, B, ... (an empty text leaves its memo out), the letters of
+// its correct answers, its select note and its exhibit (OEM texts).
+samples::QuestionRecord QuestionItemRow(const std::vector<std::string>& answers,
+                                        const std::string& correct = "AB",
+                                        const std::string& note = "",
+                                        const std::string& exhibit = "");
+// Writes a question table with every field of the demo test's table, but checka ... checke as
+// text fields C(5) holding the given texts; the objective of every row is `objective`.
+void WriteQuestionTextFlagTable(const std::string& path, const std::string& objective,
+                                const std::vector<std::array<std::string, 5>>& flags);
 
 // A test definition with the given keys; a key given as "-" is left out.
 struct TestDefinition {
@@ -67,6 +79,10 @@ class AppTest : public ::testing::Test {
   void OpenTest(const TestDefinition& def, const std::vector<samples::QuestionRecord>& rows);
   // The start window's Next: the objective window shown and activated.
   void OpenObjectiveWindow();
+  // Writes the test "t" with `rows`, opens it and starts a test of `items` questions (all rows
+  // when -1) without the draw: item k is record k, the lists hold their placeholder, OnTest
+  // and the question count are `items`; the question window is shown on item 1.
+  void QuestionStart(const std::vector<samples::QuestionRecord>& rows, int items = -1);
 
   // Exhibits: writes the test "AB12345" (exhibit folder EX12345) with one record for each
   // exhibit name (ANSI) in `names`, in order, and opens it as OpenTest does.

@@ -41,33 +41,10 @@ class WatchingLink : public components::TWenDataLink {
   }
 };
 
-// A question table whose check fields are text: the objective and checka ... checke, C(5).
+// A question table whose check fields are text, C(5).
 void WriteTextFlagTable(const std::string& path,
                         const std::vector<std::array<std::string, 5>>& flags) {
-  std::vector<engine::TFieldDef> fields = {{"OBJECTIVE", 'C', 20, 0}};
-  for (char c = 'A'; c <= 'E'; ++c) fields.push_back({std::string("CHECK") + c, 'C', 5, 0});
-  const uint16_t saved_mode = engine::OpenModeOverride;
-  const bool saved_shared = engine::SharedAccess;
-  engine::OpenModeOverride = 65535;
-  engine::SharedAccess = false;  // the table to itself: appends need no lock
-  engine::TDbfFileRec table;
-  engine::CreateDBF(table, path, static_cast<uint8_t>(fields.size()), fields);
-  engine::USE(path, nullptr, 0);
-  auto put = [](uint8_t n, const std::string& text) {
-    uint8_t* slot = engine::FieldAddress(n);
-    slot[0] = static_cast<uint8_t>(text.size());
-    std::copy(text.begin(), text.end(), slot + 1);
-  };
-  for (const auto& row : flags) {
-    engine::ClearRecord();
-    put(1, "Objective one");
-    for (uint8_t i = 0; i < 5; ++i) put(static_cast<uint8_t>(2 + i), row[i]);
-    engine::Append();
-  }
-  engine::CloseArea();
-  engine::OpenModeOverride = saved_mode;
-  engine::SharedAccess = saved_shared;
-  ASSERT_EQ(engine::ErrorCode, 0);
+  WriteQuestionTextFlagTable(path, "Objective one", flags);
 }
 
 class TestControllerTest : public AppTest {
