@@ -169,6 +169,12 @@ TQuestions::TQuestions() : FormActivation(this) {
   Exit1 = File1->addAction("E&xit");
   Exit1->setObjectName("Exit1");
   platform::gui::GuardedConnect(Exit1, &QAction::triggered, this, &TQuestions::Exit1Click);
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName("Timer1");
+  Timer1->setInterval(60000);
+  platform::gui::GuardedConnect(Timer1, &QTimer::timeout, this, &TQuestions::Timer1Timer);
+  Timer1->start();
   const int menu_height = MainMenu1->sizeHint().height();
   MainMenu1->setGeometry(0, 0, kClientWidth, menu_height);
   setFixedSize(kClientWidth, kClientHeight + menu_height);

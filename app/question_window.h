@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -92,6 +93,9 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   virtual void PrevMarkedBtnClick();
   virtual void NextIncompleteBtnClick();
   virtual void PrevIncompleteBtnClick();
+  // The countdown's one-minute tick: lowers MinutesLeft, writes the status line and the item
+  // review's time label, and grades the test when the time is up.
+  virtual void Timer1Timer();
 
   // The status line: the record's select note, two blanks and the minutes left.
   QString StatusText() const;
@@ -137,6 +141,8 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   QPushButton* GoToBtn;              // inside ReferenceBox
   // The status line.
   TStatusBar* StatusBar1;
+  // The countdown, 60000 ms, running from the window's creation.
+  QTimer* Timer1;
 
   // The walk through the marked and the incomplete items, and the way back to the item
   // review (hidden until the item review shows them).

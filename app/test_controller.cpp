@@ -192,7 +192,7 @@ std::string TControlForm::AnalysisLine(int k, const std::string& name, int32_t p
 
 void TControlForm::GradeTest() {
   TAppContext& ctx = Ctx();
-  if (StopCountdown) StopCountdown();
+  if (ctx.Questions != nullptr) ctx.Questions->Timer1->stop();
   ctx.Test.TestRunning = false;
 
   // Objective numbers: one entry for each stored question, the first objective of that name,

@@ -7,7 +7,6 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "app/test_list.h"
@@ -43,10 +42,6 @@ class TControlForm : public QWidget, public platform::gui::FormActivation {
   // the test no longer counts as running. Runs once per test; the test length (OnTest) is at
   // least 1.
   virtual void GradeTest();
-
-  // Stops the question window's countdown; set by the window that runs it, empty until then.
-  // Grading calls it first.
-  std::function<void()> StopCountdown;
 
   // The percentage of the questions of objective k (1 ... kObjectives) answered correctly,
   // rounded with halves to even; 0 for an objective without questions.
