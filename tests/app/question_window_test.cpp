@@ -6,7 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <fstream>
+#include <algorithm>
+#include <stdexcept>
 #include <vector>
 
 #include "app/item_review_window.h"
@@ -75,6 +76,16 @@ class QuestionWindowTest : public AppTest {
     return lines;
   }
 };
+
+TEST(SetEntryTest, ReplacesAnEntryAppendsAtTheEndAndRefusesBeyondIt) {
+  app::TTestList list;
+  for (const char* entry : {"0", "a", "b"}) list.Add(entry);
+  app::SetEntry(list, 1, "x");
+  app::SetEntry(list, 3, "c");
+  EXPECT_EQ(list.Entries(), (std::vector<std::string>{"0", "x", "b", "c"}));
+  EXPECT_THROW(app::SetEntry(list, 5, "e"), std::out_of_range);
+  EXPECT_EQ(list.Count(), 4);
+}
 
 TEST_F(QuestionWindowTest, TheAnswerRowsFollowTheFifthAnswer) {
   std::vector<std::string> no_c = kFour;
