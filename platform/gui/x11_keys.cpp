@@ -550,7 +550,13 @@ bool X11KeySender::ActivateWindow(XWindowHandle window) {
     XSetInputFocus(display, window, RevertToParent, CurrentTime);
     if (trap.Failed()) return false;
   }
-  return impl_->WaitFor([&] { return impl_->HasFocus(window); });
+  // The focus must hold for a few polls: a window manager still working through an earlier
+  // activation can hand it back to the previous window once, and keys sent then go astray.
+  int held = 0;
+  return impl_->WaitFor([&] {
+    held = impl_->HasFocus(window) ? held + 1 : 0;
+    return held >= 5;
+  });
 }
 
 bool X11KeySender::BeginKeys() {
