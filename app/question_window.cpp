@@ -11,6 +11,7 @@
 #include "app/exhibit_window.h"
 #include "app/item_review_window.h"
 #include "app/test_controller.h"
+#include "engine/utils.h"
 #include "platform/gui/guarded.h"
 #include "platform/gui/services.h"
 #include "platform/gui/text.h"
@@ -106,16 +107,6 @@ QListWidget* NumberList(QWidget* parent, const char* name) {
   list->setObjectName(name);
   list->hide();
   return list;
-}
-
-// Blanks and control characters removed at both ends (bytes from 0x80 stay).
-std::string Trim(const std::string& text) {
-  auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && blank(text[begin])) ++begin;
-  while (end > begin && blank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
 }
 
 bool Contains(const std::string& text, char letter) {
@@ -578,7 +569,7 @@ void TQuestions::WenMemo1Change() {
   const TControlForm& control = Control();
   if (control.marked.Count() > item) {
     MarkCheckBox->setChecked(Contains(control.marked[item], 'M'));
-    rsSuperCheck1->SetChecked(Contains(Trim(control.userAnswers[item]), 'A'));
+    rsSuperCheck1->SetChecked(Contains(engine::AllTrim(control.userAnswers[item]), 'A'));
   }
   if (control.marked.Count() <= item) MarkCheckBox->setChecked(false);
 }
@@ -588,7 +579,7 @@ void TQuestions::SetItemCaption(int32_t length) {
 }
 
 void TQuestions::TickFromAnswers(const std::string& answers) {
-  const std::string letters = Trim(answers);
+  const std::string letters = engine::AllTrim(answers);
   for (int i = 0; i < 5; ++i) Box(i)->SetChecked(Contains(letters, static_cast<char>('A' + i)));
 }
 
@@ -702,7 +693,7 @@ void TQuestions::ItemReviewBtnClick() {
       const std::string question = QuestionMemo->Text();
       std::string line = question.substr(0, 63);
       if (question.size() > 63) line += "...";
-      c.QuestionList.Add(Trim(line));
+      c.QuestionList.Add(engine::AllTrim(line));
     }
     StoreState(c, n, MarkCheckBox->isChecked() ? "M" : "o", TickedLetters(),
                QStringToAnsi(Objective->text()));

@@ -15,6 +15,7 @@
 #include "app/start_window.h"
 #include "app/window_support.h"
 #include "engine/numerics.h"
+#include "engine/utils.h"
 #include "platform/gui/activation.h"
 #include "platform/gui/text.h"
 
@@ -28,17 +29,6 @@ components::TWenCheckBox* HiddenCheckBox(QWidget* parent, const char* name) {
   box->SetValueUnChecked("false");
   box->hide();
   return box;
-}
-
-// Blanks and control characters at both ends, compared as unsigned bytes: characters from
-// 0x80 (accented letters) stay.
-std::string TrimBlanks(const std::string& text) {
-  auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && blank(text[begin])) ++begin;
-  while (end > begin && blank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
 }
 
 // The objective slot (1 ... 30) an ObjectiveNo entry names, exactly "1" to "30"; 0 otherwise.
@@ -218,7 +208,7 @@ void TControlForm::GradeTest() {
   const int32_t stored =
       std::min({marked.Count(), userAnswers.Count(), correctAnswers.Count(), ObjectiveNo.Count()});
   for (int32_t i = 1; i < stored; ++i) {
-    if (TrimBlanks(userAnswers[i]) != TrimBlanks(correctAnswers[i])) continue;
+    if (engine::AllTrim(userAnswers[i]) != engine::AllTrim(correctAnswers[i])) continue;
     if (const int k = ObjectiveSlot(ObjectiveNo[i])) ++ObjectiveCorrect[k - 1];
   }
 
@@ -256,13 +246,13 @@ void TControlForm::GradeTest() {
 }
 
 std::string TControlForm::DisplayLine(const std::string& question) {
-  const std::string trimmed = TrimBlanks(question);
+  const std::string trimmed = engine::AllTrim(question);
   const size_t cr = trimmed.find('\r');
   const size_t p = cr == std::string::npos ? 0 : cr + 1;  // 1-based, 0 for none
   const size_t cut = (p >= 1 && p < 63) ? p - 1 : 64;
   std::string line = question.substr(0, cut);
   if (question.size() > cut) line += "...";
-  return TrimBlanks(line);
+  return engine::AllTrim(line);
 }
 
 }  // namespace app
