@@ -453,25 +453,18 @@ void TQuestions::ChooseAnswerLayout() {
 }
 
 void TQuestions::ApplyAnswerLayout() {
-  if (layout_ == alFiveAnswers) {
-    for (int i = 0; i < 5; ++i) {
-      TRichEdit* edit = AnswerEdit(i);
-      edit->setGeometry(edit->x(), kFiveEditTops[i], edit->width(), 27);
-      components::TrsSuperCheck* box = Box(i);
-      box->move(box->x(), kFiveBoxTops[i]);
-    }
-    RichEdit5->show();
-    rsSuperCheck5->show();
-  } else if (layout_ == alFourAnswers) {
-    for (int i = 0; i < 4; ++i) {
-      TRichEdit* edit = AnswerEdit(i);
-      edit->setGeometry(edit->x(), kFourEditTops[i], edit->width(), 42);
-      components::TrsSuperCheck* box = Box(i);
-      box->move(box->x(), kFourBoxTops[i]);
-    }
-    RichEdit5->hide();
-    rsSuperCheck5->hide();
+  if (layout_ == alDesigned) return;
+  const bool five = layout_ == alFiveAnswers;
+  const int* const edit_tops = five ? kFiveEditTops : kFourEditTops;
+  const int* const box_tops = five ? kFiveBoxTops : kFourBoxTops;
+  for (int i = 0; i < (five ? 5 : 4); ++i) {
+    TRichEdit* edit = AnswerEdit(i);
+    edit->setGeometry(edit->x(), edit_tops[i], edit->width(), five ? 27 : 42);
+    components::TrsSuperCheck* box = Box(i);
+    box->move(box->x(), box_tops[i]);
   }
+  RichEdit5->setVisible(five);
+  rsSuperCheck5->setVisible(five);
 }
 
 void TQuestions::ShowRecord() {
