@@ -2,14 +2,23 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QThread>
 #include <algorithm>
 
 #include "app/app_context.h"
 #include "app/exhibit_window.h"
 #include "app/item_review_window.h"
+#include "app/launch_file.h"
+#include "app/notes_window.h"
 #include "app/test_controller.h"
 #include "engine/utils.h"
 #include "platform/gui/guarded.h"
@@ -160,6 +169,28 @@ TQuestions::TQuestions() : FormActivation(this) {
   Exit1 = File1->addAction("E&xit");
   Exit1->setObjectName("Exit1");
   platform::gui::GuardedConnect(Exit1, &QAction::triggered, this, &TQuestions::Exit1Click);
+  Edit1 = MainMenu1->addMenu("&Edit");
+  Edit1->setObjectName("Edit1");
+  Copy1 = Edit1->addAction("Copy");
+  Copy1->setObjectName("Copy1");
+  Copy1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+  platform::gui::GuardedConnect(Copy1, &QAction::triggered, this, &TQuestions::Copy1Click);
+  CopyQuestiontoClipboard1 = Edit1->addAction("Copy Question to Clipboard");
+  CopyQuestiontoClipboard1->setObjectName("CopyQuestiontoClipboard1");
+  CopyQuestiontoClipboard1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+  platform::gui::GuardedConnect(CopyQuestiontoClipboard1, &QAction::triggered, this,
+                                &TQuestions::CopyQuestiontoClipboard1Click);
+  Options1 = MainMenu1->addMenu("&Options");
+  Options1->setObjectName("Options1");
+  OpenNotes1 = Options1->addAction("&Open Notes");
+  OpenNotes1->setObjectName("OpenNotes1");
+  platform::gui::GuardedConnect(OpenNotes1, &QAction::triggered, this,
+                                &TQuestions::OpenNotes1Click);
+  StartOver1 = Options1->addAction("Start Over");
+  StartOver1->setObjectName("StartOver1");
+  platform::gui::GuardedConnect(StartOver1, &QAction::triggered, this,
+                                &TQuestions::StartOver1Click);
+  SendKeys1 = std::make_unique<components::TSendKeys>();
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName("Timer1");
@@ -232,6 +263,12 @@ TQuestions::TQuestions() : FormActivation(this) {
   RichEdit4->OnResizeRequest = [this] { RichEdit4ResizeRequest(); };
   RichEdit5->OnResizeRequest = [this] { RichEdit5ResizeRequest(); };
   RichEdit6->OnResizeRequest = [this] { RichEdit6ResizeRequest(); };
+  // Copies go through Copy1Click alone: the edits' own copy keys are routed there, and they
+  // have no menu of their own that would copy past it.
+  for (TRichEdit* edit : {RichEdit1, RichEdit2, RichEdit3, RichEdit4, RichEdit5, RichEdit6}) {
+    edit->installEventFilter(this);
+    edit->setContextMenuPolicy(Qt::NoContextMenu);
+  }
 
   MarkCheckBox = new QCheckBox("&Mark Question", client);
   MarkCheckBox->setObjectName("MarkCheckBox");
@@ -268,6 +305,8 @@ TQuestions::TQuestions() : FormActivation(this) {
                  &TQuestions::NextIncompleteBtnClick);
   GuardedConnect(PrevIncompleteBtn, &QPushButton::clicked, this,
                  &TQuestions::PrevIncompleteBtnClick);
+  GuardedConnect(ShowAnswersBtn, &QPushButton::clicked, this, &TQuestions::ShowAnswersBtnClick);
+  GuardedConnect(ShowRefsBtn, &QPushButton::clicked, this, &TQuestions::ShowRefsBtnClick);
 
   components::TWenDbf* table = WenDbf1.get();
   ReferenceBox = new QGroupBox(client);
@@ -295,6 +334,8 @@ TQuestions::TQuestions() : FormActivation(this) {
   ListBox2->hide();
   GoToBtn = Button("&Goto", "GoToBtn", ReferenceBox, 416, 11, 74, 54);
   GoToBtn->hide();
+  GuardedConnect(GoToBtn, &QPushButton::clicked, this, &TQuestions::GoToBtnClick);
+  GuardedConnect(ListBox2, &QListWidget::itemDoubleClicked, this, &TQuestions::ListBox2DblClick);
 
   StatusBar1 = new TStatusBar(client);
   StatusBar1->setObjectName("StatusBar1");
@@ -774,6 +815,205 @@ void TQuestions::NextIncompleteBtnClick() {
 
 void TQuestions::PrevIncompleteBtnClick() {
   Walk(incompleteListP, NextIncompleteBtn, PrevIncompleteBtn, false);
+}
+
+// ---- Answers and references
+
+void TQuestions::ShowAnswersBtnClick() {
+  GoToBtn->hide();
+  FeedBackEdit->setPlainText(WenMemo6->toPlainText());
+  FeedBackEdit->setVisible(!FeedBackEdit->toPlainText().isEmpty());
+  ListBox2->hide();
+  ChapterRef->hide();
+  const components::TWenCheckBox* const flags[] = {WenCheckBox1, WenCheckBox2, WenCheckBox3,
+                                                   WenCheckBox4, WenCheckBox5};
+  for (int i = 0; i < 5; ++i) {
+    if (flags[i]->checkState() == Qt::Checked) SetEditColor(AnswerEdit(i), QColor(255, 255, 0));
+  }
+}
+
+void TQuestions::ShowRefsBtnClick() {
+  const TStartUpValues& v = Ctx().Values;
+  FeedBackEdit->hide();
+  if (v.ShowChapter == "1") {
+    ChapterRef->show();
+    FeedBackEdit->hide();
+    ListBox2->hide();
+  } else {
+    ChapterRef->hide();
+  }
+  ListBox2->clear();
+  if (v.ShowLinks != "1") return;
+  const components::TWenEdit* const topics[] = {Topic1, Topic2, Topic3};
+  for (int i = 0; i < 3; ++i) {
+    if (topics[i]->text().isEmpty()) continue;
+    // Each line keeps its topic: Goto uses that topic's help context and page.
+    auto* line = new QListWidgetItem(topics[i]->text(), ListBox2);
+    line->setData(Qt::UserRole, i + 1);
+  }
+  ChapterRef->hide();
+  FeedBackEdit->hide();
+  if (ListBox2->count() > 0) {
+    ListBox2->show();
+    GoToBtn->show();
+    ListBox2->setCurrentRow(0);
+  } else {
+    ListBox2->hide();
+  }
+}
+
+int TQuestions::ListBox2Topic(int line) const {
+  const QListWidgetItem* item = ListBox2->item(line);
+  return item != nullptr ? item->data(Qt::UserRole).toInt() : 0;
+}
+
+void TQuestions::GoToBtnClick() { GoToSelectedTopic(); }
+
+void TQuestions::ListBox2DblClick() { GoToSelectedTopic(); }
+
+void TQuestions::GoToSelectedTopic() {
+  const QList<QListWidgetItem*> selected = ListBox2->selectedItems();
+  if (selected.isEmpty()) return;
+  const int topic = ListBox2Topic(ListBox2->row(selected.front()));
+  if (topic < 1 || topic > 3) return;
+  const components::TWenEdit* const help[] = {top1help, top2help, top3help};
+  const components::TWenEdit* const pages[] = {top1acropg, top2acropg, top3acropg};
+  const TStartUpValues& v = Ctx().Values;
+  platform::gui::Services& services = platform::gui::Services::Current();
+  if (v.BookFormatValue == "Help" && !ListBox2->isHidden()) {
+    const int32_t context = StrToInt(help[topic - 1]->text());
+    const platform::gui::ServiceResult shown =
+        services.ShowHelp(LaunchPath(v.AppDir + v.BookFile), context);
+    if (!shown.ok) services.ShowMessage(shown.error, this);
+  }
+  if (v.BookFormatValue == "Acrobat") JumpToPage(QStringToAnsi(pages[topic - 1]->text()));
+}
+
+void TQuestions::JumpToPage(const std::string& page) {
+  const TStartUpValues& v = Ctx().Values;
+  const std::string book = v.AppDir + v.BookFile;
+  // No keys without the viewer: they would reach whatever window is in front.
+  if (LaunchFile(book, "", "", 5) <= 32) return;
+  // The viewer's title carries the book's name as it was opened (found regardless of case).
+  const std::string name = QStringToAnsi(QFileInfo(LaunchPath(book)).fileName());
+  if (!SendKeys1->SendKeysTo("Acrobat Reader - [" + name + "]",
+                             "\xFC"
+                             "5\xFD")) {
+    return;
+  }
+  // The page goes only into the viewer's Go To Page dialog, once that is up.
+  QElapsedTimer waited;
+  waited.start();
+  while (SendKeys1->FindWindowByTitle("Go To Page") == 0) {
+    if (waited.elapsed() >= kGoToPageWaitMs) return;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QThread::msleep(20);
+  }
+  SendKeys1->SendKeysTo("Go To Page", page + "\r");
+}
+
+// ---- The clipboard
+
+namespace {
+
+// The HTML of `fragment` in `font` and `color` throughout: the form rich text is pasted in.
+QString FragmentHtml(const QTextDocumentFragment& fragment, const QFont& font,
+                     const QColor& color) {
+  QTextDocument document;
+  document.setDefaultFont(font);
+  QTextCursor cursor(&document);
+  cursor.insertFragment(fragment);
+  cursor.select(QTextCursor::Document);
+  QTextCharFormat format;
+  format.setForeground(color);
+  format.setFont(font, QTextCharFormat::FontPropertiesAll);
+  cursor.mergeCharFormat(format);
+  return document.toHtml();
+}
+
+bool IsCopyKey(QEvent* event) {
+  if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  return key->matches(QKeySequence::Copy) ||
+         (key->key() == Qt::Key_C && key->modifiers() == Qt::ControlModifier);
+}
+
+}  // namespace
+
+bool TQuestions::eventFilter(QObject* watched, QEvent* event) {
+  if (!IsCopyKey(event)) return QWidget::eventFilter(watched, event);
+  if (event->type() == QEvent::ShortcutOverride) {
+    // The edit takes the key itself, so the menu's shortcut does not copy a second time.
+    event->accept();
+  } else {
+    platform::gui::RunGuarded([this] { Copy1Click(); });
+  }
+  return true;
+}
+
+void TQuestions::Copy1Click() {
+  QWidget* const active = focusWidget();
+  TRichEdit* edit = nullptr;
+  for (TRichEdit* candidate : {RichEdit1, RichEdit2, RichEdit3, RichEdit4, RichEdit5, RichEdit6}) {
+    if (active != nullptr && (active == candidate || candidate->isAncestorOf(active)))
+      edit = candidate;
+  }
+  if (edit == nullptr) return;
+  const QTextCursor cursor = edit->textCursor();
+  if (!cursor.hasSelection()) return;
+  QFont font = edit->font();
+  QColor color = edit->palette().color(QPalette::Text);
+  if (edit == RichEdit6) {
+    // The question is copied in black regular type; on screen it stays white and bold.
+    font.setBold(false);
+    color = Qt::black;
+  }
+  const QTextDocumentFragment selection = cursor.selection();
+  platform::gui::Services::Current().SetClipboardText(selection.toPlainText(),
+                                                      FragmentHtml(selection, font, color));
+}
+
+void TQuestions::CopyQuestiontoClipboard1Click() {
+  RichEdit7->clear();
+  QTextCursor cursor(RichEdit7->document());
+  QTextCharFormat black;
+  black.setForeground(QColor(Qt::black));
+  bool first = true;
+  auto add = [&](const QString& text) {
+    if (!first) cursor.insertBlock();
+    first = false;
+    cursor.insertText(text, black);
+  };
+  add(RichEdit6->toPlainText());
+  add(RichEdit1->toPlainText());
+  add(RichEdit2->toPlainText());
+  for (const TRichEdit* edit : {RichEdit3, RichEdit4, RichEdit5}) {
+    if (!edit->toPlainText().isEmpty()) add(edit->toPlainText());
+  }
+  if (!WenMemo6->Lines().empty()) add(WenMemo6->toPlainText());
+  RichEdit7->selectAll();
+  platform::gui::Services::Current().SetClipboardText(RichEdit7->toPlainText(),
+                                                      RichEdit7->document()->toHtml());
+}
+
+// ---- Options
+
+void TQuestions::OpenNotes1Click() {
+  QWidget* const notes = Ctx().Notes;
+  if (notes == nullptr) return;
+  notes->show();
+  notes->raise();
+}
+
+void TQuestions::StartOver1Click() {
+  platform::gui::Services& services = platform::gui::Services::Current();
+  // This program ends only once the new one runs; a failed start leaves the test going.
+  const platform::gui::ServiceResult started = services.Restart();
+  if (!started.ok) {
+    services.ShowMessage(started.error, this);
+    return;
+  }
+  services.Quit();
 }
 
 }  // namespace app

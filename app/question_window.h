@@ -26,6 +26,7 @@
 #include "app/window_support.h"
 #include "components/core/wen_dbf.h"
 #include "components/gui/rs_super_check.h"
+#include "components/gui/send_keys.h"
 #include "components/gui/wen_check_box.h"
 #include "components/gui/wen_edit.h"
 #include "components/gui/wen_memo.h"
@@ -97,6 +98,26 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   // review's time label, and grades the test when the time is up.
   virtual void Timer1Timer();
 
+  // The answers and references: the correct answers in yellow with the explanation, or the
+  // chapter reference or the topic list as the test definition asks.
+  virtual void ShowAnswersBtnClick();
+  virtual void ShowRefsBtnClick();
+  // Opens the book at the topic of the selected line of ListBox2: the help file at its
+  // context, or the PDF book in its viewer, steered to the topic's page by keystrokes.
+  virtual void GoToBtnClick();
+  virtual void ListBox2DblClick();
+  // Edit, Copy: the focused answer's or question's selection onto the clipboard; the question
+  // goes in black regular type.
+  virtual void Copy1Click();
+  // Edit, Copy Question to Clipboard: the question, its answers and the explanation, one
+  // paragraph each.
+  virtual void CopyQuestiontoClipboard1Click();
+  virtual void OpenNotes1Click();
+  // Starts the program again and ends this one once the new one has started.
+  virtual void StartOver1Click();
+  // The topic (1 to 3) that line `line` of ListBox2 shows; 0 for no line.
+  int ListBox2Topic(int line) const;
+
   // The status line: the record's select note, two blanks and the minutes left.
   QString StatusText() const;
   TAnswerLayout AnswerLayout() const { return layout_; }
@@ -109,6 +130,12 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   QMenuBar* MainMenu1;
   QMenu* File1;
   QAction* Exit1;
+  QMenu* Edit1;
+  QAction* Copy1;                     // Ctrl+C
+  QAction* CopyQuestiontoClipboard1;  // Ctrl+B
+  QMenu* Options1;
+  QAction* OpenNotes1;
+  QAction* StartOver1;
   // The client area below the menu: the controls' positions are relative to it.
   QWidget* ClientArea;
 
@@ -189,12 +216,20 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   TRichEdit* RichEdit7;
   QLineEdit* RecNoEdit;
   QLineEdit* CurrRecEdit;
+  // The key sender of the book jump; tests replace it with one on a recording backend.
+  std::unique_ptr<components::TSendKeys> SendKeys1;
+
+  // How long the book jump waits for the viewer's Go To Page window after Ctrl+5.
+  static constexpr int kGoToPageWaitMs = 5000;
 
  protected:
   void FormShow() override;
   void FormActivate() override;
   virtual void FormClose();
   void closeEvent(QCloseEvent* event) override;
+  // The rich edits' own copy keys run Copy1Click, so every copy reaches the clipboard the same
+  // way.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
   // The test's length: the controller's OnTest as a whole number, read at each use.
   int32_t TestLength() const;
@@ -218,6 +253,10 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   void ShowAnswerBoxes();
   void RebuildNumberLists();
   void Repaint();
+  // The steps of GoToBtnClick and ListBox2DblClick.
+  void GoToSelectedTopic();
+  // Opens the PDF book and types the viewer's Go To Page keys with `page` (ANSI).
+  void JumpToPage(const std::string& page);
   // All of the controls' part, for the first show.
   void ShowItem();
 

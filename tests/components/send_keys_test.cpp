@@ -18,6 +18,7 @@
 #include "platform/core/code_pages.h"
 #include "platform/core/language.h"
 #include "platform/gui/text.h"
+#include "tests/support/recording_key_backend.h"
 
 // After Qt: the X headers define macros that Qt uses as names.
 // clang-format off
@@ -30,47 +31,7 @@
 namespace components {
 namespace {
 
-using platform::gui::KeySenderBackend;
-using platform::gui::XKeyLevel;
-using platform::gui::XWindowHandle;
-
-// Records every call; one window "Target" (UTF-8 titles) and a small layout: letters, digits,
-// blank and Enter, capitals with Shift, the euro sign on the third level, the Russian letters
-// as Unicode keysyms; no micro sign.
-class RecordingBackend : public KeySenderBackend {
- public:
-  XWindowHandle FindWindowByTitle(const std::string& title) override {
-    calls.push_back("find " + title);
-    return title == window_title ? 42 : 0;
-  }
-  bool ActivateWindow(XWindowHandle window) override {
-    calls.push_back("activate " + std::to_string(window));
-    return activates;
-  }
-  bool BeginKeys() override {
-    calls.push_back("begin");
-    return true;
-  }
-  std::optional<XKeyLevel> KeyForCharacter(char32_t ch) override {
-    if ((ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || ch == ' ')
-      return XKeyLevel{static_cast<uint32_t>(ch), false, false};
-    if (ch >= 'A' && ch <= 'Z') return XKeyLevel{static_cast<uint32_t>(ch), true, false};
-    if (ch == 0x20AC) return XKeyLevel{0x20AC, false, true};
-    if (ch >= 0x410 && ch <= 0x44F) return XKeyLevel{0x1000000 + ch, false, false};
-    return std::nullopt;
-  }
-  bool HasKey(uint32_t keysym) override { return keysym != kKeyF1 + 11; }  // no F12 key
-  bool SendKey(uint32_t keysym, bool press) override {
-    events.push_back({press, keysym});
-    return keysym != fail_on;
-  }
-
-  std::string window_title = "Target";
-  bool activates = true;
-  uint32_t fail_on = 0;
-  std::vector<std::string> calls;
-  std::vector<TKeyEvent> events;
-};
+using testing_support::RecordingBackend;
 
 TKeyEvent Down(TKeySym k) { return {true, k}; }
 TKeyEvent Up(TKeySym k) { return {false, k}; }
