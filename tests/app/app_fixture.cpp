@@ -283,6 +283,19 @@ void AppTest::GradingStoreAnswers(int reached, const GradingAnswer& answer) {
 
 void AppTest::QuestionStart(const std::vector<samples::QuestionRecord>& rows, int items) {
   OpenTest({}, rows);
+  RefsBeginItems(rows, items);
+}
+
+void AppTest::RefsStart(const std::string& base, const TestDefinition& def,
+                        const std::vector<samples::QuestionRecord>& rows) {
+  WriteTestDefinition(folder() + base + ".ini", def);
+  WriteQuestionTable(folder() + base + ".dbf", rows);
+  CreateWindows();
+  ShowAndActivate(context_->StartUp);
+  RefsBeginItems(rows, -1);
+}
+
+void AppTest::RefsBeginItems(const std::vector<samples::QuestionRecord>& rows, int items) {
   if (items < 0) items = static_cast<int>(rows.size());
   app::TControlForm& c = *context_->ControlForm;
   for (app::TTestList* list : {&c.userAnswers, &c.QuestionList, &c.marked, &c.incompletes,

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QWidget>
+#include <array>
 #include <cstdint>
 #include <functional>
-#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -83,6 +83,10 @@ class AppTest : public ::testing::Test {
   // when -1) without the draw: item k is record k, the lists hold their placeholder, OnTest
   // and the question count are `items`; the question window is shown on item 1.
   void QuestionStart(const std::vector<samples::QuestionRecord>& rows, int items = -1);
+  // References and the book jump: QuestionStart on the test `base` (`base`.ini with `def`,
+  // `base`.dbf with `rows`), so that the book is `base` with the format's extension.
+  void RefsStart(const std::string& base, const TestDefinition& def,
+                 const std::vector<samples::QuestionRecord>& rows);
 
   // Exhibits: writes the test "AB12345" (exhibit folder EX12345) with one record for each
   // exhibit name (ANSI) in `names`, in order, and opens it as OpenTest does.
@@ -115,6 +119,9 @@ class AppTest : public ::testing::Test {
   using GradingAnswer =
       std::function<std::string(const std::string& objective, const std::string& correct)>;
   void GradingStoreAnswers(int reached, const GradingAnswer& answer);
+
+  // QuestionStart's part after the start window has opened the table.
+  void RefsBeginItems(const std::vector<samples::QuestionRecord>& rows, int items);
 
   TempDir dir_;
   std::string folder_;
