@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QPolygon>
 #include <QStringList>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "app/question_window.h"
 #include "app/test_controller.h"
 #include "app/window_support.h"
+#include "engine/utils.h"
 #include "platform/gui/services.h"
 #include "platform/gui/text.h"
 
@@ -52,6 +54,81 @@ QPushButton* Button(QWidget* parent, const char* name, const char* caption, int 
   button->setGeometry(left, 401, width, 25);
   return button;
 }
+
+TQuestions& Questions() { return *Ctx().Questions; }
+TControlForm& Control() { return *Ctx().ControlForm; }
+
+// The test's length: the controller's OnTest as a whole number, read at each use.
+int32_t TestLength() { return StrToInt(Control().OnTest->text()); }
+
+// Entry `i` of `list`, or `none` for an item that was never stored.
+std::string EntryOr(const TTestList& list, int32_t i, const char* none) {
+  return i < list.Count() ? list[i] : std::string(none);
+}
+
+bool Contains(const std::string& text, char letter) {
+  return text.find(letter) != std::string::npos;
+}
+
+// The question window on item `item`: the current item and its record.
+void GoToItem(int32_t item) {
+  Ctx().Test.CurrentItem = item;
+  Questions().WenDbf1->Go(StrToInt(Control().RecordNo[item]));
+}
+
+void SetItemCaption() {
+  Questions().setWindowTitle(
+      QString("Item %1 of %2").arg(Ctx().Test.CurrentItem).arg(TestLength()));
+}
+
+components::TrsSuperCheck* AnswerBox(int index) {
+  TQuestions& q = Questions();
+  components::TrsSuperCheck* const boxes[] = {q.rsSuperCheck1, q.rsSuperCheck2, q.rsSuperCheck3,
+                                              q.rsSuperCheck4, q.rsSuperCheck5};
+  return boxes[index];
+}
+
+// The current item's stored mark and answers back on the question window, and its caption.
+void RestoreMarkAndAnswers() {
+  TQuestions& q = Questions();
+  const TControlForm& control = Control();
+  const int32_t item = Ctx().Test.CurrentItem;
+  if (control.marked.Count() > item) {
+    q.MarkCheckBox->setChecked(Contains(control.marked[item], 'M'));
+    const std::string letters = engine::AllTrim(EntryOr(control.userAnswers, item, ""));
+    for (int i = 0; i < 5; ++i) AnswerBox(i)->SetChecked(Contains(letters, char('A' + i)));
+  } else {
+    q.MarkCheckBox->setChecked(false);
+  }
+  SetItemCaption();
+}
+
+// The question window's lists of marked and incomplete item numbers, ascending and descending,
+// from the test's stored lists: the question window builds them at each record move, which
+// comes before Next stores the last item.
+void RebuildNumberLists() {
+  TQuestions& q = Questions();
+  const TControlForm& control = Control();
+  const struct {
+    QListWidget* up;
+    QListWidget* down;
+    const TTestList& source;
+    const char* flag;
+  } lists[] = {{q.incompleteList, q.incompleteListP, control.incompletes, "I"},
+               {q.markedList, q.markedListP, control.marked, "M"}};
+  for (const auto& list : lists) {
+    list.up->clear();
+    list.down->clear();
+    for (int32_t k = 1; k < list.source.Count(); ++k) {
+      if (list.source[k] != list.flag) continue;
+      list.up->addItem(QString::number(k));
+      list.down->insertItem(0, QString::number(k));
+    }
+  }
+}
+
+// The number on line `line` of a number list.
+int32_t ListNumber(const QListWidget* list, int line) { return StrToInt(list->item(line)->text()); }
 
 }  // namespace
 
@@ -145,6 +222,12 @@ TItemReview::TItemReview() : FormActivation(this) {
   RichEdit1->setLineWrapMode(QTextEdit::NoWrap);
   RichEdit1->hide();
 
+  rsListBox1->OnDblClick = [this](components::TrsListBox*) { rsListBox1DblClick(); };
+
+  platform::gui::GuardedConnect(Button1, &QPushButton::clicked, this, &TItemReview::Button1Click);
+  platform::gui::GuardedConnect(Button2, &QPushButton::clicked, this, &TItemReview::Button2Click);
+  platform::gui::GuardedConnect(Button3, &QPushButton::clicked, this, &TItemReview::Button3Click);
+  platform::gui::GuardedConnect(Button4, &QPushButton::clicked, this, &TItemReview::Button4Click);
   platform::gui::GuardedConnect(Button5, &QPushButton::clicked, this, &TItemReview::Button5Click);
 }
 
@@ -162,6 +245,12 @@ std::vector<TReviewRow> TItemReview::Rows() const {
 void TItemReview::FormShow() {
   TAppContext& ctx = Ctx();
   const TControlForm& control = *ctx.ControlForm;
+  if (TQuestions* questions = ctx.Questions) {
+    RebuildNumberLists();
+    Button1->setEnabled(questions->markedList->count() > 0);
+    Button2->setEnabled(questions->incompleteList->count() > 0);
+    questions->ItemReviewBtn->show();
+  }
   rsListBox1->ClearItems();
   // An item never reached (the time ran out before it) has no stored entries: it shows as
   // unmarked, incomplete and unanswered.
@@ -178,6 +267,104 @@ void TItemReview::FormShow() {
 
 void TItemReview::FormActivate() { Ctx().Test.ReviewFlag = 1; }
 
+void TItemReview::Button1Click() {
+  TQuestions& q = Questions();
+  q.NewNextBtn->hide();
+  q.newPrevBtn->hide();
+  q.NextMarkedBtn->setEnabled(true);
+  q.PrevMarkedBtn->setEnabled(false);
+  if (q.markedList->count() > 0) {
+    GoToItem(ListNumber(q.markedList, 0));
+    SetItemCaption();
+  }
+  if (q.markedList->count() == 1) q.NextMarkedBtn->setEnabled(false);
+  RestoreMarkAndAnswers();
+  q.PrevIncompleteBtn->hide();
+  q.NextIncompleteBtn->hide();
+  q.PrevMarkedBtn->show();
+  q.NextMarkedBtn->show();
+  q.show();
+  CloseWindow(this);
+}
+
+void TItemReview::Button2Click() {
+  TQuestions& q = Questions();
+  q.NewNextBtn->hide();
+  q.newPrevBtn->hide();
+  q.PrevIncompleteBtn->setEnabled(false);
+  q.NextIncompleteBtn->setEnabled(true);
+  if (q.incompleteList->count() > 0) Ctx().Test.CurrentItem = ListNumber(q.incompleteList, 0);
+  // Before the first item there is no record to go to.
+  if (Ctx().Test.CurrentItem >= 1) GoToItem(Ctx().Test.CurrentItem);
+  SetItemCaption();
+  if (q.incompleteList->count() == 1) q.NextIncompleteBtn->setEnabled(false);
+  q.show();
+  CloseWindow(this);
+  RestoreMarkAndAnswers();
+  q.PrevIncompleteBtn->show();
+  q.NextIncompleteBtn->show();
+  q.PrevMarkedBtn->hide();
+  q.NextMarkedBtn->hide();
+  q.show();
+  CloseWindow(this);
+}
+
+void TItemReview::Button3Click() { Control().GradeTest(); }
+
+void TItemReview::Button4Click() {
+  const auto refuse = [this](const char* text) {
+    platform::gui::Services::Current().ShowMessage(text, this);
+    Edit1->setFocus();
+    Edit1->selectAll();
+  };
+  const QString text = Edit1->text();
+  if (text.isEmpty()) {
+    refuse("You must enter a question number to review.");
+    return;
+  }
+  const int32_t n = StrToInt(text);
+  if (n > TestLength() || n < 1) {
+    refuse("Invalid question number");
+    return;
+  }
+  ShowReviewedItem(n);
+}
+
+void TItemReview::rsListBox1DblClick() {
+  const int row = rsListBox1->ItemIndex();
+  if (row < 0) return;
+  ShowReviewedItem(row + 1);
+}
+
+void TItemReview::ShowReviewedItem(int32_t n) {
+  TQuestions& q = Questions();
+  const TControlForm& control = Control();
+  for (QWidget* hidden : std::initializer_list<QWidget*>{
+           q.ChapterRef, q.FeedBackEdit, q.ListBox2, q.GoToBtn, q.NextMarkedBtn, q.PrevMarkedBtn,
+           q.NextIncompleteBtn, q.PrevIncompleteBtn}) {
+    hidden->hide();
+  }
+  GoToItem(n);
+  SetItemCaption();
+  const std::string mark = EntryOr(control.marked, n, "o");
+  const std::string answers = EntryOr(control.userAnswers, n, "     ");
+  const std::string correct = EntryOr(control.correctAnswers, n, "");
+  const bool single = correct.size() < 2;
+  for (int i = 0; i < 5; ++i) {
+    components::TrsSuperCheck* box = AnswerBox(i);
+    box->SetCheckStyle(single ? components::TrsCheckModel::csRound
+                              : components::TrsCheckModel::csSquareCheck);
+    box->SetGroupID(single ? 1 : 0);
+  }
+  q.MarkCheckBox->setChecked(mark == "M");
+  for (int i = 0; i < 5; ++i) AnswerBox(i)->SetChecked(Contains(answers, char('A' + i)));
+  q.rsSuperCheck5->setVisible(!q.WenMemo5->Text().empty());
+  q.NewNextBtn->show();
+  q.newPrevBtn->show();
+  q.show();
+  CloseWindow(this);
+}
+
 void TItemReview::Button5Click() {
   QStringList lines;
   for (const std::string& line : ReviewPrintout(kPrintoutHeading, Rows())) {
@@ -190,8 +377,13 @@ void TItemReview::Button5Click() {
 }
 
 void TItemReview::FormClose() {
-  // The question window comes back in place of the review: draw it afresh.
-  if (QWidget* questions = Ctx().Questions) questions->repaint();
+  // The question window comes back in place of the review: its texts are drawn afresh.
+  TQuestions* q = Ctx().Questions;
+  if (q == nullptr) return;
+  for (QTextEdit* edit : std::initializer_list<QTextEdit*>{
+           q->RichEdit1, q->RichEdit2, q->RichEdit3, q->RichEdit4, q->RichEdit5, q->RichEdit6}) {
+    edit->viewport()->repaint();
+  }
 }
 
 void TItemReview::closeEvent(QCloseEvent* event) {

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QWidget>
+#include <cstdint>
 #include <vector>
 
 #include "app/item_review_rows.h"
@@ -28,10 +29,26 @@ class TItemReview : public QWidget, public platform::gui::FormActivation {
   // The rows of the list as they stand, with their markup ends.
   std::vector<TReviewRow> Rows() const;
 
+  // Review Marked: the question window walks through the marked items, from the first.
+  virtual void Button1Click();
+  // Review Incomplete: the question window walks through the incomplete items, from the
+  // first.
+  virtual void Button2Click();
+  // Grade Now.
+  virtual void Button3Click();
+  // Review Item: the item whose number Edit1 holds, on the question window. An empty text or
+  // a number outside 1 ... the test's length is refused with a box, Edit1 focused and its
+  // text selected; a text that is not a whole number raises the conversion error.
+  virtual void Button4Click();
   // Print: the rows in letters under the printout's heading, one job titled "Item Review".
   virtual void Button5Click();
+  // The selected row's item on the question window; nothing when no row is selected.
+  virtual void rsListBox1DblClick();
   // The list's click does nothing.
   virtual void rsListBox1Click() {}
+  // Item `n` (1 ... the test's length) on the question window, with the next and previous
+  // buttons in place of the walks; the review closes.
+  virtual void ShowReviewedItem(int32_t n);
   // Our own close: hides the window and runs FormClose.
   virtual void FormClose();
 
@@ -54,7 +71,8 @@ class TItemReview : public QWidget, public platform::gui::FormActivation {
   QTextEdit* RichEdit1;  // hidden: the text that is printed
 
  protected:
-  // The rows rebuilt from the test's lists.
+  // The question window's number lists rebuilt from the test's lists, the walk buttons enabled
+  // from them, the way back to the review shown on the question window, and the rows rebuilt.
   void FormShow() override;
   // The question window is in review from here on.
   void FormActivate() override;

@@ -3,12 +3,17 @@
 #include <QPalette>
 #include <QStyledItemDelegate>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "app/app_context.h"
 #include "app/date_time_text.h"
+#include "app/missed_items_window.h"
+#include "app/question_window.h"
 #include "app/start_window.h"
 #include "app/test_controller.h"
 #include "app/window_support.h"
+#include "engine/utils.h"
 #include "platform/core/profile.h"
 #include "platform/gui/guarded.h"
 #include "platform/gui/services.h"
@@ -130,6 +135,8 @@ TResults::TResults() : FormActivation(this) {
   Button2->setGeometry(532, 394, 89, 29);
   platform::gui::GuardedConnect(Button1, &QPushButton::clicked, this, &TResults::Button1Click);
   platform::gui::GuardedConnect(Button2, &QPushButton::clicked, this, &TResults::Button2Click);
+  platform::gui::GuardedConnect(ShowMeWhatIMissedBtn, &QPushButton::clicked, this,
+                                &TResults::ShowMeWhatIMissedBtnClick);
 
   RichEdit1 = new QTextEdit(this);
   RichEdit1->setObjectName("RichEdit1");
@@ -212,6 +219,81 @@ void TResults::Button1Click() {
   const platform::gui::ServiceResult result = platform::gui::Services::Current().Print(
       platform::gui::PrintJob{kTitle, RichEdit1->toPlainText(), RichEdit1->font()});
   if (!result.ok) throw std::runtime_error(QStringToAnsi(result.error));
+}
+
+namespace {
+
+// The lines of a text as the report adds it: one line per line break (CR LF, CR or LF), one
+// empty line for an empty text.
+void AddText(QStringList& lines, const std::string& ansi) {
+  const QString text = AnsiToQString(ansi);
+  QString line;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    if (c != '\r' && c != '\n') {
+      line += c;
+      continue;
+    }
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    lines << line;
+    line.clear();
+  }
+  lines << line;
+}
+
+}  // namespace
+
+void TResults::ShowMeWhatIMissedBtnClick() {
+  TAppContext& ctx = Ctx();
+  TMissedItemsWnd* missed = ctx.MissedItemsWnd;
+  if (missed == nullptr || ctx.ControlForm == nullptr || ctx.Questions == nullptr) return;
+  const TControlForm& control = *ctx.ControlForm;
+  TQuestions& q = *ctx.Questions;
+  const bool show_chapter = ctx.Values.ShowChapter == "1";
+  const bool show_links = ctx.Values.ShowLinks == "1";
+
+  missed->Memo1->clear();
+  QStringList lines;
+  AddText(lines, "Missed Questions Report");
+  AddText(lines, "");
+  for (int32_t i = 1; i < control.correctAnswers.Count(); ++i) {
+    // A question never reached has no stored answer: it counts as answered with nothing, and
+    // wrong, as grading counts it.
+    const bool reached = i < control.userAnswers.Count();
+    const std::string answered = reached ? control.userAnswers[i] : std::string(5, ' ');
+    const std::string& correct = control.correctAnswers[i];
+    if (reached && engine::AllTrim(answered) == engine::AllTrim(correct)) continue;
+
+    q.WenDbf1->Go(StrToInt(control.RecordNo[i]));
+    AddText(lines, q.QuestionMemo->Text());
+    const components::TWenMemo* const answers[] = {q.WenMemo1, q.WenMemo2, q.WenMemo3, q.WenMemo4,
+                                                   q.WenMemo5};
+    for (int a = 0; a < 5; ++a) {
+      const std::string text = answers[a]->Text();
+      if (a > 0 && text.empty()) continue;
+      AddText(lines, std::string(1, static_cast<char>('A' + a)) + ". " + text);
+    }
+    AddText(lines, "You answered: " + answered);
+    AddText(lines, "The correct answer is: " + correct);
+    AddText(lines, "");
+    AddText(lines, q.WenMemo6->Text());
+    const std::string chapter = QStringToAnsi(q.ChapterRef->text());
+    if (show_chapter && !chapter.empty()) AddText(lines, chapter);
+    if (show_links) {
+      std::vector<std::string> topics;
+      for (const components::TWenEdit* topic : {q.Topic1, q.Topic2, q.Topic3}) {
+        std::string text = QStringToAnsi(topic->text());
+        if (!text.empty()) topics.push_back(std::move(text));
+      }
+      if (!topics.empty()) AddText(lines, "Associated Topics:");
+      for (const std::string& topic : topics) AddText(lines, topic);
+    }
+    AddText(lines, "");
+    AddText(lines, "");
+  }
+  missed->Memo1->setPlainText(lines.join('\n'));
+  missed->show();
+  missed->raise();
 }
 
 void TResults::Button2Click() { platform::gui::Services::Current().Quit(); }

@@ -54,6 +54,10 @@ class TResults : public QWidget, public platform::gui::FormActivation {
 
   // "Print": the score report, alone in RichEdit1, printed as one job.
   virtual void Button1Click();
+  // "Show Me What I Missed": the missed-questions report, written afresh into the missed-items
+  // window, which is then shown; nothing in a build without that window. Leaves the question
+  // table on the record of the last missed question.
+  virtual void ShowMeWhatIMissedBtnClick();
   // "Exit": ends the program.
   virtual void Button2Click();
   // Closing the window ends the program.

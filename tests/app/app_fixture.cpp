@@ -233,7 +233,8 @@ void AppTest::ReviewStartTest(const std::vector<samples::QuestionRecord>& rows, 
 void AppTest::ReviewStoreItem(int item, bool marked, bool incomplete, const std::string& letters) {
   app::TControlForm& control = *context_->ControlForm;
   std::string question;
-  for (const std::string& line : review_rows_.at(ReviewRecordOf(item) - 1).memos["QUESTION"]) {
+  samples::QuestionRecord& row = review_rows_.at(ReviewRecordOf(item) - 1);
+  for (const std::string& line : row.memos["QUESTION"]) {
     question += (question.empty() ? "" : "\r\n") + line;
   }
   const std::pair<app::TTestList*, std::string> entries[] = {
@@ -241,6 +242,7 @@ void AppTest::ReviewStoreItem(int item, bool marked, bool incomplete, const std:
       {&control.incompletes, incomplete ? "I" : "o"},
       {&control.userAnswers, (letters + "     ").substr(0, 5)},
       {&control.QuestionList, app::TControlForm::DisplayLine(question)},
+      {&control.Objective, engine::OemToAnsiStr(row.texts["OBJECTIVE"])},
   };
   for (const auto& [list, text] : entries) {
     if (list->Count() <= item) {

@@ -101,7 +101,7 @@ class AppTest : public ::testing::Test {
   // marked, incomplete and unanswered.
   void ReviewStartTest(const std::vector<samples::QuestionRecord>& rows, int count);
   // Stores item `item` as the question window leaves it: "M" or "o", "I" or "o", the letters
-  // padded with blanks to five characters, and the display line of its question.
+  // padded with blanks to five characters, the display line of its question and its objective.
   void ReviewStoreItem(int item, bool marked, bool incomplete, const std::string& letters);
   // The record number of item `item` of the running test.
   int ReviewRecordOf(int item) const;

@@ -14,6 +14,7 @@
 #include "app/item_review_rows.h"
 #include "app/item_review_window.h"
 #include "app/question_window.h"
+#include "app/results_window.h"
 #include "app/test_controller.h"
 #include "app/window_support.h"
 #include "platform/core/halt.h"
@@ -300,6 +301,243 @@ TEST_F(ItemReviewTest, OnlyOurOwnCloseClosesTheWindowAndRunsFormClose) {
   EXPECT_TRUE(review.isHidden());
   EXPECT_EQ(review.closes, 1);
   EXPECT_FALSE(app::OwnCloseRunning(&review));
+}
+
+// The question window after the review sent the user to an item: which buttons it shows.
+struct QuestionButtons {
+  bool next_prev, marked_walk, incomplete_walk;
+  bool operator==(const QuestionButtons&) const = default;
+};
+QuestionButtons ButtonsOf(const app::TQuestions& q) {
+  return {!q.NewNextBtn->isHidden() && !q.newPrevBtn->isHidden(),
+          !q.NextMarkedBtn->isHidden() && !q.PrevMarkedBtn->isHidden(),
+          !q.NextIncompleteBtn->isHidden() && !q.PrevIncompleteBtn->isHidden()};
+}
+
+TEST_F(ItemReviewTest, ReviewItemRefusesWhatIsNoItemWithEdit1FocusedAndSelected) {
+  ReviewStartTest(Rows(4), 4);
+  ASSERT_TRUE(ShowAndActivate(&Review()));
+  struct Case {
+    const char* text;
+    const char* box;
+  };
+  const Case cases[] = {
+      {"", "You must enter a question number to review."},
+      {"0", "Invalid question number"},
+      {"5", "Invalid question number"},  // the test's length + 1
+      {"-1", "Invalid question number"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("\"") + c.text + "\"");
+    Review().Edit1->setText(c.text);
+    Review().Button3->setFocus();
+    services_->AnswerBox(platform::kResultOk, c.box);
+    Review().Button4->click();
+    EXPECT_TRUE(services_->ScriptDone());
+    EXPECT_EQ(services_->CallsOf("MessageBox").back().args[1].toStdString(), c.box);
+    EXPECT_EQ(Review().focusWidget(), Review().Edit1);
+    EXPECT_EQ(Review().Edit1->selectedText(), c.text);
+    EXPECT_TRUE(Review().isVisible());
+  }
+
+  // Not a whole number: the conversion's error in a box, and nothing else.
+  const int32_t item = context_->Test.CurrentItem;
+  Review().Edit1->setText("x");
+  Review().Edit1->deselect();
+  Review().Button3->setFocus();
+  services_->AnswerBox(platform::kResultOk, "'x' is not a valid integer value");
+  Review().Button4->click();
+  EXPECT_TRUE(services_->ScriptDone());
+  EXPECT_TRUE(Review().isVisible());
+  EXPECT_EQ(Review().focusWidget(), Review().Button3);
+  EXPECT_EQ(context_->Test.CurrentItem, item);
+}
+
+TEST_F(ItemReviewTest, ReviewItemShowsTheItemWithItsStoredStateAndTheRightBoxes) {
+  // Record 1: one correct letter and four answers; record 2: two correct letters and five.
+  std::vector<samples::QuestionRecord> rows = {
+      QuestionItemRow({"a", "b", "c", "d"}, "C"),
+      QuestionItemRow({"a", "b", "c", "d", "e"}, "BD"),
+      QuestionItemRow({"a", "b", "c", "d"}, "A"),
+  };
+  ReviewStartTest(rows, 3);
+  const int single = ItemOf(1), multiple = ItemOf(2);
+  ReviewStoreItem(single, false, false, "C");
+  ReviewStoreItem(multiple, true, false, "BD");
+  app::TQuestions& q = *context_->Questions;
+  q.hide();
+  struct Case {
+    int item;
+    components::TrsCheckModel::TCheckStyle style;
+    int16_t group;
+    bool marked;
+    std::string ticked;
+    bool fifth;
+  };
+  const Case cases[] = {
+      {single, components::TrsCheckModel::csRound, 1, false, "C", false},
+      {multiple, components::TrsCheckModel::csSquareCheck, 0, true, "BD", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.item);
+    ASSERT_TRUE(ShowAndActivate(&Review()));
+    q.ChapterRef->show();
+    q.NextMarkedBtn->show();
+    Review().Edit1->setText(QString::number(c.item));
+    Review().Button4->click();
+
+    EXPECT_TRUE(Review().isHidden());
+    EXPECT_TRUE(q.isVisible());
+    EXPECT_EQ(context_->Test.CurrentItem, c.item);
+    EXPECT_EQ(q.WenDbf1->RecNo(), ReviewRecordOf(c.item));
+    EXPECT_EQ(q.windowTitle(), QString("Item %1 of 3").arg(c.item));
+    EXPECT_EQ(ButtonsOf(q), (QuestionButtons{true, false, false}));
+    EXPECT_TRUE(q.ChapterRef->isHidden());
+    std::string ticked;
+    for (components::TrsSuperCheck* box :
+         {q.rsSuperCheck1, q.rsSuperCheck2, q.rsSuperCheck3, q.rsSuperCheck4, q.rsSuperCheck5}) {
+      EXPECT_EQ(box->CheckStyle(), c.style);
+      EXPECT_EQ(box->GroupID(), c.group);
+      if (box->Checked()) ticked += box->objectName().back().toLatin1() - '1' + 'A';
+    }
+    EXPECT_EQ(ticked, c.ticked);
+    EXPECT_EQ(q.MarkCheckBox->isChecked(), c.marked);
+    EXPECT_EQ(!q.rsSuperCheck5->isHidden(), c.fifth);
+    EXPECT_EQ(Review().Label2->text(), "= Incomplete Items");
+  }
+}
+
+TEST_F(ItemReviewTest, ADoubleClickShowsTheRowsItemAndOnNoRowDoesNothing) {
+  ReviewStartTest(Rows(3), 3);
+  app::TQuestions& q = *context_->Questions;
+  q.hide();
+  ASSERT_TRUE(ShowAndActivate(&Review()));
+  components::TrsListBox& list = *Review().rsListBox1;
+  const int32_t item = context_->Test.CurrentItem;
+
+  // Below the rows, with no row selected.
+  list.SetItemIndex(-1);
+  QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, QPoint(20, 3 * 16 + 40));
+  list.SetItemIndex(-1);
+  if (list.OnDblClick) list.OnDblClick(&list);
+  EXPECT_TRUE(Review().isVisible());
+  EXPECT_TRUE(q.isHidden());
+  EXPECT_EQ(context_->Test.CurrentItem, item);
+
+  const QRect second = list.visualItemRect(list.item(1));
+  QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, second.center());
+  EXPECT_TRUE(Review().isHidden());
+  EXPECT_TRUE(q.isVisible());
+  EXPECT_EQ(context_->Test.CurrentItem, 2);
+  EXPECT_EQ(q.WenDbf1->RecNo(), ReviewRecordOf(2));
+  EXPECT_EQ(Review().Label2->text(), "= Incomplete Items");
+}
+
+TEST_F(ItemReviewTest, ReviewMarkedAndReviewIncompleteStartTheirWalks) {
+  ReviewStartTest(Rows(10), 10);
+  for (int item = 1; item <= 10; ++item) ReviewStoreItem(item, false, false, "A");
+  for (int item : {2, 7, 9}) ReviewStoreItem(item, true, false, "A");
+  for (int item : {4, 6}) ReviewStoreItem(item, false, true, "");
+  app::TQuestions& q = *context_->Questions;
+
+  struct Case {
+    const char* name;
+    QPushButton* app::TItemReview::*button;
+    int first;
+    QPushButton* next;
+    QPushButton* prev;
+    QuestionButtons shown;
+  };
+  const Case cases[] = {
+      {"marked",
+       &app::TItemReview::Button1,
+       2,
+       q.NextMarkedBtn,
+       q.PrevMarkedBtn,
+       {false, true, false}},
+      {"incomplete",
+       &app::TItemReview::Button2,
+       4,
+       q.NextIncompleteBtn,
+       q.PrevIncompleteBtn,
+       {false, false, true}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CountingReview review;
+    q.hide();
+    ASSERT_TRUE(ShowAndActivate(&review));
+    EXPECT_TRUE(review.Button1->isEnabled());
+    EXPECT_TRUE(review.Button2->isEnabled());
+    EXPECT_FALSE(q.ItemReviewBtn->isHidden());
+    c.prev->setEnabled(true);
+    c.next->setEnabled(false);
+    (review.*c.button)->click();
+
+    EXPECT_TRUE(review.isHidden());
+    EXPECT_GE(review.closes, 1) << "the review's own close runs FormClose";
+    EXPECT_TRUE(q.isVisible());
+    EXPECT_EQ(context_->Test.CurrentItem, c.first);
+    EXPECT_EQ(q.WenDbf1->RecNo(), ReviewRecordOf(c.first));
+    EXPECT_EQ(q.windowTitle(), QString("Item %1 of 10").arg(c.first));
+    EXPECT_TRUE(c.next->isEnabled());
+    EXPECT_FALSE(c.prev->isEnabled());
+    EXPECT_EQ(ButtonsOf(q), c.shown);
+    EXPECT_EQ(q.MarkCheckBox->isChecked(), c.first == 2);
+    EXPECT_EQ(q.rsSuperCheck1->Checked(), c.first == 2);
+  }
+
+  // A single marked or incomplete item leaves nothing to walk to.
+  ReviewStoreItem(7, false, false, "A");
+  ReviewStoreItem(9, false, false, "A");
+  ReviewStoreItem(6, false, false, "A");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("one ") + c.name);
+    q.hide();
+    ASSERT_TRUE(ShowAndActivate(&Review()));
+    (Review().*c.button)->click();
+    EXPECT_EQ(context_->Test.CurrentItem, c.first);
+    EXPECT_FALSE(c.next->isEnabled());
+    EXPECT_FALSE(c.prev->isEnabled());
+  }
+
+  // Nothing marked and nothing incomplete: neither walk can start.
+  ReviewStoreItem(2, false, false, "A");
+  ReviewStoreItem(4, false, false, "A");
+  q.hide();
+  ASSERT_TRUE(ShowAndActivate(&Review()));
+  EXPECT_FALSE(Review().Button1->isEnabled());
+  EXPECT_FALSE(Review().Button2->isEnabled());
+}
+
+TEST_F(ItemReviewTest, OnlyTheLastItemMarkedStillEnablesReviewMarked) {
+  ReviewStartTest(Rows(3), 3);
+  for (int item = 1; item <= 3; ++item) ReviewStoreItem(item, false, false, "A");
+  app::TQuestions& q = *context_->Questions;
+  // The user is on the last item, marks it and presses Next: the number lists were built at
+  // the move to it, before it was stored.
+  context_->Test.CurrentItem = 3;
+  q.WenDbf1->Go(ReviewRecordOf(3));
+  q.MarkCheckBox->setChecked(true);
+  q.NewNextBtn->click();
+  ASSERT_TRUE(WaitForActivation(&Review()));
+  ASSERT_TRUE(Review().isVisible());
+  EXPECT_EQ(Review().rsListBox1->Item(2).substr(4, 4), " ^1 ");
+  EXPECT_TRUE(Review().Button1->isEnabled());
+  EXPECT_FALSE(Review().Button2->isEnabled());
+  Review().Button1->click();
+  EXPECT_EQ(context_->Test.CurrentItem, 3);
+  EXPECT_TRUE(q.MarkCheckBox->isChecked());
+}
+
+TEST_F(ItemReviewTest, GradeNowShowsTheResultsInPlaceOfTheReview) {
+  ReviewStartTest(Rows(2), 2);
+  context_->Questions->hide();
+  ASSERT_TRUE(ShowAndActivate(&Review()));
+  Review().Button3->click();
+  EXPECT_TRUE(context_->Results->isVisible());
+  EXPECT_TRUE(Review().isHidden());
+  EXPECT_TRUE(context_->Questions->isHidden());
 }
 
 }  // namespace

@@ -8,6 +8,9 @@
 #include <string>
 
 #include "app/item_review_window.h"
+#include "app/missed_items_window.h"
+#include "app/results_window.h"
+#include "app/test_controller.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/qt_test_main.h"
 
@@ -76,6 +79,42 @@ TEST_F(X11ItemReviewTest, TheReviewWithMarkedAndIncompleteRows) {
   QCoreApplication::processEvents();
   EXPECT_TRUE(review->isVisible()) << "the frame's close is refused";
   review->removeEventFilter(&counter);
+}
+
+TEST_F(X11ItemReviewTest, TheMissedQuestionsReport) {
+  std::vector<samples::QuestionRecord> rows;
+  for (int r = 1; r <= 3; ++r) {
+    samples::QuestionRecord row =
+        QuestionItemRow({"The first answer", "The second answer", "The third answer",
+                         "The fourth answer", r == 2 ? "The fifth answer" : ""},
+                        r == 2 ? "BD" : "C");
+    row.memos["QUESTION"] = {"Which of these is question number " + std::to_string(r) + "?"};
+    row.memos["FEEDBACK"] = {"The explanation of question " + std::to_string(r) + ",",
+                             "on two lines."};
+    row.texts["CHAPTER"] = "Chapter " + std::to_string(r + 2);
+    row.texts["TOPIC1"] = "Working with the first topic";
+    if (r == 2) row.texts["TOPIC3"] = "The third topic";
+    rows.push_back(row);
+  }
+  QuestionStart(rows);
+  app::TControlForm& control = *context_->ControlForm;
+  for (const char* letters : {"A    ", "B    ", "C    "}) {
+    control.userAnswers.Add(letters);
+    control.marked.Add("o");
+    control.incompletes.Add("o");
+    control.Objective.Add("Objective one");
+  }
+  control.GradeTest();
+  ASSERT_TRUE(WaitForActivation(context_->Results));
+  context_->Results->ShowMeWhatIMissedBtn->click();
+  app::TMissedItemsWnd* missed = context_->MissedItemsWnd;
+  ASSERT_TRUE(WaitForActivation(missed));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(missed));
+  QCoreApplication::processEvents();
+  const QImage shot = missed->grab().toImage();
+  ASSERT_TRUE(shot.save(QString::fromStdString(ArtefactDir() + "app_missed_report.png")));
+  EXPECT_EQ(shot.size(), QSize(629, 431));
+  EXPECT_TRUE(missed->Memo1->toPlainText().startsWith("Missed Questions Report\n\nWhich of"));
 }
 
 }  // namespace
