@@ -59,7 +59,7 @@ TQuestions& Questions() { return *Ctx().Questions; }
 TControlForm& Control() { return *Ctx().ControlForm; }
 
 // The test's length: the controller's OnTest as a whole number, read at each use.
-int32_t TestLength() { return StrToInt(Control().OnTest->text()); }
+int32_t TestLength() { return Questions().TestLength(); }
 
 // Entry `i` of `list`, or `none` for an item that was never stored.
 std::string EntryOr(const TTestList& list, int32_t i, const char* none) {
@@ -73,13 +73,10 @@ bool Contains(const std::string& text, char letter) {
 // The question window on item `item`: the current item and its record.
 void GoToItem(int32_t item) {
   Ctx().Test.CurrentItem = item;
-  Questions().WenDbf1->Go(StrToInt(Control().RecordNo[item]));
+  Questions().GoToItem(item);
 }
 
-void SetItemCaption() {
-  Questions().setWindowTitle(
-      QString("Item %1 of %2").arg(Ctx().Test.CurrentItem).arg(TestLength()));
-}
+void SetItemCaption() { Questions().SetItemCaption(TestLength()); }
 
 components::TrsSuperCheck* AnswerBox(int index) {
   TQuestions& q = Questions();
@@ -101,30 +98,6 @@ void RestoreMarkAndAnswers() {
     q.MarkCheckBox->setChecked(false);
   }
   SetItemCaption();
-}
-
-// The question window's lists of marked and incomplete item numbers, ascending and descending,
-// from the test's stored lists: the question window builds them at each record move, which
-// comes before Next stores the last item.
-void RebuildNumberLists() {
-  TQuestions& q = Questions();
-  const TControlForm& control = Control();
-  const struct {
-    QListWidget* up;
-    QListWidget* down;
-    const TTestList& source;
-    const char* flag;
-  } lists[] = {{q.incompleteList, q.incompleteListP, control.incompletes, "I"},
-               {q.markedList, q.markedListP, control.marked, "M"}};
-  for (const auto& list : lists) {
-    list.up->clear();
-    list.down->clear();
-    for (int32_t k = 1; k < list.source.Count(); ++k) {
-      if (list.source[k] != list.flag) continue;
-      list.up->addItem(QString::number(k));
-      list.down->insertItem(0, QString::number(k));
-    }
-  }
 }
 
 // The number on line `line` of a number list.
@@ -246,7 +219,7 @@ void TItemReview::FormShow() {
   TAppContext& ctx = Ctx();
   const TControlForm& control = *ctx.ControlForm;
   if (TQuestions* questions = ctx.Questions) {
-    RebuildNumberLists();
+    Questions().RebuildNumberLists();
     Button1->setEnabled(questions->markedList->count() > 0);
     Button2->setEnabled(questions->incompleteList->count() > 0);
     questions->ItemReviewBtn->show();

@@ -231,6 +231,7 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   // way.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
+ public:
   // The test's length: the controller's OnTest as a whole number, read at each use.
   int32_t TestLength() const;
   // The letters of the ticked answer boxes, "A" to "E" in order.
@@ -240,6 +241,9 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   // Go to item `item`'s record.
   void GoToItem(int32_t item);
   void SetItemCaption(int32_t length);
+  // The lists of marked and incomplete item numbers, ascending and descending, from the
+  // test's stored lists.
+  void RebuildNumberLists();
 
  private:
   // The parts of WenDbf1DataChange.
@@ -251,7 +255,6 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   void SetBoxStyle(components::TrsCheckModel::TCheckStyle style, int16_t group);
   void ApplyBoxStyle();
   void ShowAnswerBoxes();
-  void RebuildNumberLists();
   void Repaint();
   // The steps of GoToBtnClick and ListBox2DblClick.
   void GoToSelectedTopic();
