@@ -1,0 +1,121 @@
+// As a user: the study program started as its own process in a copy of the demo test, under the
+// fixture's window manager, and driven only through X input from the start window to the
+// missed-questions report and Exit. Click positions are client positions of the windows' own
+// layouts (the question window's include its menu bar).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "tests/app/app_fixture.h"
+#include "tests/support/processes.h"
+#include "tests/support/qt_test_main.h"
+#include "tests/support/x_desktop.h"
+
+namespace testing_support {
+namespace {
+
+class X11DesktopEndToEndTest : public AppTest {
+ protected:
+  // Saves the screen as step `name` of this run.
+  static void Shot(const std::string& name) { SaveScreen(ArtefactDir() + "e2e_study_" + name); }
+};
+
+TEST_F(X11DesktopEndToEndTest, AStudyTestFromTheStartWindowToTheMissedReport) {
+  CopyFolder(PX_DEMO_DIR, folder());
+  const std::string program = folder() + "Velkorin";
+  std::filesystem::copy_file(PX_VELKORIN, program);
+  const FolderSnapshot before = Snapshot(folder());
+  const std::string config = dir_ / "e2e-config";
+  ChildProcesses children;
+  const pid_t pid = children.Start(
+      [&] {
+        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        return 127;
+      },
+      110);
+  ASSERT_GT(pid, 0);
+
+  const std::string start = WaitForWindow("Velkorin");
+  ASSERT_FALSE(start.empty()) << "no start window";
+  Shot("1_start.png");
+  ClickAt(start, 576, 408);  // Next
+
+  // The objective window has the start window's title.
+  const std::string objectives = WaitForWindow("Velkorin", start);
+  ASSERT_FALSE(objectives.empty()) << "no objective window";
+  ClickAt(objectives, 174, 379);  // Select None
+  ClickAt(objectives, 24, 140);   // the first objective's box
+  ClickAt(objectives, 24, 172);   // the third's
+  ClickAt(objectives, 571, 143);  // Number of Questions
+  PressKeys({"ctrl+a", "BackSpace"});
+  TypeText("5");
+  Shot("2_objectives.png");
+  ClickAt(objectives, 566, 387);  // Start Test
+  ASSERT_FALSE(WaitForWindow("Item 1 of 5").empty()) << "Start Test shows the first item";
+  ASSERT_TRUE(WaitUntilGone("Please Wait"));
+
+  for (int item = 1; item <= 5; ++item) {
+    SCOPED_TRACE(item);
+    const std::string question = WaitForWindow("Item " + std::to_string(item) + " of 5");
+    if (question.empty()) Shot("failed_item.png");
+    ASSERT_FALSE(question.empty());
+    ClickAt(question, 24, 109);  // answer A
+    if (item == 2) {
+      ClickAt(question, 18, 390);  // Mark Question
+      Shot("3_marked_item.png");
+    }
+    ClickAt(question, 568, 390);  // Next
+  }
+
+  // Review Marked lives on the item review, which Next on the last item shows and Grade Now
+  // hides: the marked item is reviewed first, then the test graded.
+  const std::string review = WaitForWindow("Item Review");
+  ASSERT_FALSE(review.empty()) << "Next on the last item shows the item review";
+  Shot("4_item_review.png");
+  ClickAt(review, 55, 412);  // Review Marked
+  const std::string marked = WaitForWindow("Item 2 of 5");
+  ASSERT_FALSE(marked.empty()) << "Review Marked shows the marked item";
+  Shot("5_review_marked.png");
+  ClickAt(marked, 237, 390);  // Item Review
+  const std::string again = WaitForWindow("Item Review");
+  ASSERT_FALSE(again.empty());
+  ClickAt(again, 276, 412);  // Grade Now
+
+  const std::string results = WaitForWindow("Examination Score Report");
+  ASSERT_FALSE(results.empty()) << "Grade Now shows the results";
+  Shot("6_results.png");
+  ClickAt(results, 314, 408);  // Show Me What I Missed
+  const std::string missed = WaitForWindow("Missed Items");
+  ASSERT_FALSE(missed.empty()) << "the missed-questions report";
+  Shot("7_missed.png");
+  ClickAt(missed, 575, 412);  // Exit
+  EXPECT_EQ(children.Wait(pid), 0) << "Exit ends the program";
+
+  // The score file in the profile folder: the total, pass or fail, and the objectives'
+  // sections (the two chosen objectives were graded, the others are absent).
+  std::string scores;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(config)) {
+    if (entry.path().extension() != ".ini") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    scores.assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  EXPECT_NE(scores.find("[Scores]"), std::string::npos) << scores;
+  EXPECT_NE(scores.find("VelkorinScore="), std::string::npos) << scores;
+  const bool verdict = scores.find("VelkorinPassFail=Pass") != std::string::npos ||
+                       scores.find("VelkorinPassFail=Fail") != std::string::npos;
+  EXPECT_TRUE(verdict) << scores;
+  size_t sections = 0;
+  for (size_t at = scores.find("VelkorScore="); at != std::string::npos;
+       at = scores.find("VelkorScore=", at + 1))
+    ++sections;
+  EXPECT_EQ(sections, 2u) << scores;
+  EXPECT_EQ(SnapshotChanges(before, Snapshot(folder())), "") << "files of the test folder changed";
+}
+
+}  // namespace
+}  // namespace testing_support
