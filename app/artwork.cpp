@@ -9,6 +9,7 @@
 #include <QPen>
 #include <QPolygonF>
 
+#include "app/app_context.h"
 #include "platform/gui/text.h"
 
 namespace app {
@@ -33,7 +34,7 @@ void DrawMark(QPainter& p, const QRectF& box) {
 
 }  // namespace
 
-QPixmap ProgramLogo(const QSize& size) {
+QPixmap ProgramLogo(const QSize& size, const QString& name) {
   QPixmap pixmap(size);
   pixmap.fill(Qt::white);
   QPainter p(&pixmap);
@@ -45,7 +46,7 @@ QPixmap ProgramLogo(const QSize& size) {
   p.setFont(platform::gui::SansFontPixels(static_cast<int>(size.height() * 0.34)));
   const QRectF text(mark.right() + size.height() * 0.15, 0, size.width() - mark.right(),
                     size.height() * 0.62);
-  p.drawText(text, Qt::AlignLeft | Qt::AlignBottom, "Velkorin");
+  p.drawText(text, Qt::AlignLeft | Qt::AlignBottom, name);
   p.setPen(QColor(0x55, 0x55, 0x55));
   p.setFont(platform::gui::SansFontPixels(static_cast<int>(size.height() * 0.13)));
   p.drawText(QRectF(text.left(), size.height() * 0.62, text.width(), size.height() * 0.3),
@@ -92,7 +93,7 @@ TLogoPanel MakeLogoPanel(QWidget* parent) {
   p.Shape1->setGeometry(0, 0, 305, 98);
   p.Image2 = new QLabel(p.Panel1);
   p.Image2->setGeometry(4, 9, 297, 80);
-  p.Image2->setPixmap(ProgramLogo(p.Image2->size()));
+  p.Image2->setPixmap(ProgramLogo(p.Image2->size(), Ctx().Title()));
   return p;
 }
 
