@@ -79,6 +79,36 @@ QPixmap StartBanner(const QSize& size) {
   return pixmap;
 }
 
+QPixmap DrillBanner(const QSize& size) {
+  QPixmap pixmap(size);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient sky(0, 0, size.width(), size.height());
+  sky.setColorAt(0, QColor(0x1e, 0x6f, 0x6a));
+  sky.setColorAt(1, kInk);
+  p.fillRect(QRect(QPoint(0, 0), size), sky);
+  // Three cards fanned out around the centre, the front one with a question mark.
+  const qreal h = size.height() * 0.62;
+  const qreal w = h * 0.72;
+  const QPointF centre(size.width() / 2.0, size.height() / 2.0);
+  for (int card = 0; card < 3; ++card) {
+    p.save();
+    p.translate(centre);
+    p.rotate((card - 2) * 12.0);
+    const QRectF face(-w / 2, -h / 2, w, h);
+    p.setPen(QPen(QColor(0, 0, 0, 60), 1));
+    p.setBrush(card == 2 ? QColor(Qt::white) : QColor(0xe8, 0xee, 0xf4));
+    p.drawRoundedRect(face, w * 0.08, w * 0.08);
+    if (card == 2) {
+      p.setPen(kAccent);
+      p.setFont(platform::gui::SansFontPixels(static_cast<int>(h * 0.5)));
+      p.drawText(face, Qt::AlignCenter, "?");
+    }
+    p.restore();
+  }
+  return pixmap;
+}
+
 TLogoPanel MakeLogoPanel(QWidget* parent) {
   TLogoPanel p{};
   p.Panel1 = new QFrame(parent);

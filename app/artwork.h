@@ -16,6 +16,8 @@ namespace app {
 QPixmap ProgramLogo(const QSize& size, const QString& name);
 // The start window's banner picture.
 QPixmap StartBanner(const QSize& size);
+// The drill build's header picture: a fanned stack of question cards.
+QPixmap DrillBanner(const QSize& size);
 
 // The logo panel at the top left of the start and objective windows: the white panel at 8, 8,
 // 305 x 98 with its frame and the logo of the current build.

@@ -6,7 +6,12 @@
 
 namespace drill {
 
+class TStartUp;
+class TDisclaimer;
 class TQuestions;
+class TControlForm;
+class TResults;
+class TQSelector;
 
 class TDrillContext : public app::TAppContext {
  public:
@@ -14,10 +19,20 @@ class TDrillContext : public app::TAppContext {
   std::string ProgramName() const override { return "Drumelle"; }
 
   // The drill's own windows, typed; null once a window is released.
+  TStartUp* DrillStartUp() const;
+  TDisclaimer* DrillDisclaimer() const;
   TQuestions* DrillQuestions() const;
+  TControlForm* DrillControlForm() const;
+  TResults* DrillResults() const;
+  TQSelector* DrillQSelector() const;
 
  protected:
+  app::TStartUp* MakeStartUp() override;
+  app::TDisclaimer* MakeDisclaimer() override;
   app::TQuestions* MakeQuestions() override;
+  app::TControlForm* MakeControlForm() override;
+  app::TResults* MakeResults() override;
+  app::TQSelector* MakeQSelector() override;
   // The drill has no missed-questions window.
   app::TMissedItemsWnd* MakeMissedItemsWnd() override { return nullptr; }
 };
