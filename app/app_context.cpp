@@ -65,6 +65,8 @@ void TAppContext::Release(QWidget* window) {
 
 template <typename Window>
 void TAppContext::Create(Window*& slot, Window* window) {
+  slot = nullptr;
+  if (window == nullptr) return;
   windows_.emplace_back(window);
   slot = window;
   window->FormCreate();

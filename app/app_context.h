@@ -3,6 +3,7 @@
 // at a time; the windows reach one another through it. Tests create a fresh one per test.
 #pragma once
 
+#include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <memory>
@@ -42,12 +43,13 @@ struct TStartUpValues {
 
 // The test in progress. It outlives the windows that change it, so it lives here.
 struct TTestState {
-  int32_t CurrentItem = 0;    // 1-based position of the item shown; 0 before the first
-  int32_t ReviewFlag = 1;     // the question window's review state
-  int32_t QuestionCount = 0;  // the number of questions drawn
-  uint32_t Seed = 0;          // the state of the program's random generator
-  bool TestRunning = false;   // set once the built test's question window is shown
-  bool NotesSaved = false;    // the notes were saved once; later saves ask no name
+  int32_t CurrentItem = 0;            // 1-based position of the item shown; 0 before the first
+  int32_t ReviewFlag = 1;             // the question window's review state
+  int32_t QuestionCount = 0;          // the number of questions drawn
+  uint32_t Seed = 0;                  // the state of the program's random generator
+  bool TestRunning = false;           // set once the built test's question window is shown
+  bool NotesSaved = false;            // the notes were saved once; later saves ask no name
+  bool NoQuestionsAvailable = false;  // the draw found nothing to ask; the program is ending
 };
 
 class TAppContext {
@@ -60,8 +62,14 @@ class TAppContext {
   TAppContext& operator=(const TAppContext&) = delete;
 
   // Creates the windows in the build's order: each constructed, then its FormCreate called,
-  // one window at a time.
+  // one window at a time. A window whose Make…() gives nullptr is one the build lacks: its slot
+  // stays null.
   void CreateWindows();
+
+  // The build's identity: its title (window captions, the splash, the drawn logo) and the name
+  // of its program file.
+  virtual QString Title() const { return QStringLiteral("Velkorin"); }
+  virtual std::string ProgramName() const { return "Velkorin"; }
 
   // Takes `window` out of the context's ownership, clears its slot at once and deletes it once
   // control is back in the event loop (QObject::deleteLater). A window the context does not
@@ -89,7 +97,8 @@ class TAppContext {
   TMissedItemsWnd* MissedItemsWnd = nullptr;
 
  protected:
-  // The window classes of the build; a build returns its own derived classes.
+  // The window classes of the build; a build returns its own derived classes, or nullptr for a
+  // window it lacks.
   virtual TSplash* MakeSplash();
   virtual TStartUp* MakeStartUp();
   virtual TDisclaimer* MakeDisclaimer();

@@ -9,6 +9,7 @@
 #include <QPen>
 #include <QPolygonF>
 
+#include "app/app_context.h"
 #include "platform/gui/text.h"
 
 namespace app {
@@ -33,7 +34,7 @@ void DrawMark(QPainter& p, const QRectF& box) {
 
 }  // namespace
 
-QPixmap ProgramLogo(const QSize& size) {
+QPixmap ProgramLogo(const QSize& size, const QString& name) {
   QPixmap pixmap(size);
   pixmap.fill(Qt::white);
   QPainter p(&pixmap);
@@ -45,7 +46,7 @@ QPixmap ProgramLogo(const QSize& size) {
   p.setFont(platform::gui::SansFontPixels(static_cast<int>(size.height() * 0.34)));
   const QRectF text(mark.right() + size.height() * 0.15, 0, size.width() - mark.right(),
                     size.height() * 0.62);
-  p.drawText(text, Qt::AlignLeft | Qt::AlignBottom, "Velkorin");
+  p.drawText(text, Qt::AlignLeft | Qt::AlignBottom, name);
   p.setPen(QColor(0x55, 0x55, 0x55));
   p.setFont(platform::gui::SansFontPixels(static_cast<int>(size.height() * 0.13)));
   p.drawText(QRectF(text.left(), size.height() * 0.62, text.width(), size.height() * 0.3),
@@ -78,6 +79,36 @@ QPixmap StartBanner(const QSize& size) {
   return pixmap;
 }
 
+QPixmap DrillBanner(const QSize& size) {
+  QPixmap pixmap(size);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient sky(0, 0, size.width(), size.height());
+  sky.setColorAt(0, QColor(0x1e, 0x6f, 0x6a));
+  sky.setColorAt(1, kInk);
+  p.fillRect(QRect(QPoint(0, 0), size), sky);
+  // Three cards fanned out around the centre, the front one with a question mark.
+  const qreal h = size.height() * 0.62;
+  const qreal w = h * 0.72;
+  const QPointF centre(size.width() / 2.0, size.height() / 2.0);
+  for (int card = 0; card < 3; ++card) {
+    p.save();
+    p.translate(centre);
+    p.rotate((card - 2) * 12.0);
+    const QRectF face(-w / 2, -h / 2, w, h);
+    p.setPen(QPen(QColor(0, 0, 0, 60), 1));
+    p.setBrush(card == 2 ? QColor(Qt::white) : QColor(0xe8, 0xee, 0xf4));
+    p.drawRoundedRect(face, w * 0.08, w * 0.08);
+    if (card == 2) {
+      p.setPen(kAccent);
+      p.setFont(platform::gui::SansFontPixels(static_cast<int>(h * 0.5)));
+      p.drawText(face, Qt::AlignCenter, "?");
+    }
+    p.restore();
+  }
+  return pixmap;
+}
+
 TLogoPanel MakeLogoPanel(QWidget* parent) {
   TLogoPanel p{};
   p.Panel1 = new QFrame(parent);
@@ -92,7 +123,7 @@ TLogoPanel MakeLogoPanel(QWidget* parent) {
   p.Shape1->setGeometry(0, 0, 305, 98);
   p.Image2 = new QLabel(p.Panel1);
   p.Image2->setGeometry(4, 9, 297, 80);
-  p.Image2->setPixmap(ProgramLogo(p.Image2->size()));
+  p.Image2->setPixmap(ProgramLogo(p.Image2->size(), Ctx().Title()));
   return p;
 }
 

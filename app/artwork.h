@@ -4,6 +4,7 @@
 
 #include <QPixmap>
 #include <QSize>
+#include <QString>
 
 class QFrame;
 class QLabel;
@@ -11,13 +12,15 @@ class QWidget;
 
 namespace app {
 
-// The program's logo: a mark and the program's name on white.
-QPixmap ProgramLogo(const QSize& size);
+// The program's logo: a mark and the program's title `name` on white.
+QPixmap ProgramLogo(const QSize& size, const QString& name);
 // The start window's banner picture.
 QPixmap StartBanner(const QSize& size);
+// The drill build's header picture: a fanned stack of question cards.
+QPixmap DrillBanner(const QSize& size);
 
 // The logo panel at the top left of the start and objective windows: the white panel at 8, 8,
-// 305 x 98 with its frame and the program's logo.
+// 305 x 98 with its frame and the logo of the current build.
 struct TLogoPanel {
   QFrame* Panel1;
   QFrame* Shape1;

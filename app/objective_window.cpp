@@ -55,7 +55,7 @@ void TClickEdit::mouseReleaseEvent(QMouseEvent* event) {
 
 TDisclaimer::TDisclaimer() : FormActivation(this) {
   setObjectName("Disclaimer");
-  setWindowTitle("Velkorin");
+  setWindowTitle(Ctx().Title());
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint);
   setFixedSize(629, 431);

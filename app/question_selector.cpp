@@ -70,8 +70,11 @@ void TQSelector::FilePoolsFromTable() {
   for (int32_t i = 0; i < records; ++i) {
     // The bound edit shows the field's text without its trailing blanks, in ANSI.
     const std::string text = QStringToAnsi(objective.text());
+    const bool takes_part = RecordTakesPart();
     for (int k = 0; k < kObjectives; ++k) {
-      if (selected[k] && text == ObjectiveNames[k]) Pools[k].push_back(table.RecNo());
+      if (takes_part && selected[k] && text == ObjectiveNames[k]) {
+        Pools[k].push_back(table.RecNo());
+      }
     }
     table.Next();
   }
@@ -94,11 +97,11 @@ std::string TQSelector::ShortfallText(int32_t available) {
          " questions are available for the objectives that you have selected.";
 }
 
-void TQSelector::ReportShortfallStatus(int32_t available) {
+void TQSelector::ShowShortfallStatus(int32_t available) {
   Ctx().Questions->StatusBar1->SetSimpleText(AnsiToQString(ShortfallText(available)));
 }
 
-void TQSelector::ReportShortfallBox(int32_t available) {
+void TQSelector::ShowShortfallBox(int32_t available) {
   platform::gui::Services::Current().ShowMessage(AnsiToQString(ShortfallText(available)));
 }
 
@@ -118,13 +121,14 @@ int32_t TQSelector::TakeRandomEntry(TRecordList& list) {
 }
 
 void TQSelector::PickQuestions() {
+  if (!DrawPossible()) return;
   TTestState& test = Ctx().Test;
   const int32_t requested = RequestedCount();
   if (requested <= TotalAvailable) {
     test.QuestionCount = requested;
   } else {
     test.QuestionCount = TotalAvailable;
-    ReportShortfallStatus(TotalAvailable);
+    ReportShortfallBeforeDraw(TotalAvailable);
   }
   QuestionsPerObjective = Share(test.QuestionCount, ActiveObjectives);
   Randomize();
@@ -135,7 +139,7 @@ void TQSelector::PickQuestions() {
     test.QuestionCount = requested;
   } else {
     test.QuestionCount = TotalAvailable;
-    ReportShortfallBox(TotalAvailable);
+    ReportShortfallAfterFirstPass(TotalAvailable);
   }
   Ctx().ControlForm->OnTest->setText(QString::number(test.QuestionCount));
   QuestionsPerObjective = Share(test.QuestionCount, ActiveObjectives);

@@ -51,8 +51,8 @@ class TQSelector : public QWidget, public platform::gui::FormActivation {
 
  protected:
   // The walk over the question table: from the first record, RecCount - 1 records (the last
-  // record is never examined), each filed under every selected objective whose name its
-  // objective text equals.
+  // record is never examined), each that takes part filed under every selected objective whose
+  // name its objective text equals.
   virtual void FilePoolsFromTable();
   // Whether objective k (1 to 30) takes part: its line of the objective window is checked.
   virtual bool ObjectiveSelected(int k);
@@ -61,9 +61,17 @@ class TQSelector : public QWidget, public platform::gui::FormActivation {
   // The even share of `count` questions over `active` objectives, halves to the even
   // neighbour; 0 when no objective is active.
   virtual int32_t Share(int32_t count, int32_t active);
-  // The shortfall reports: the question window's status line and the message box.
-  virtual void ReportShortfallStatus(int32_t available);
-  virtual void ReportShortfallBox(int32_t available);
+  // Whether the record the walk stands on may be filed at all (every record can).
+  virtual bool RecordTakesPart() { return true; }
+  // Runs before the draw reads anything; false ends the draw there (nothing is drawn).
+  virtual bool DrawPossible() { return true; }
+  // The shortfall reports when fewer questions are available than requested: before the first
+  // pass (the question window's status line) and after it (a message box).
+  virtual void ReportShortfallBeforeDraw(int32_t available) { ShowShortfallStatus(available); }
+  virtual void ReportShortfallAfterFirstPass(int32_t available) { ShowShortfallBox(available); }
+  // The shortfall text in the question window's status line, and in a message box.
+  void ShowShortfallStatus(int32_t available);
+  void ShowShortfallBox(int32_t available);
 
   // The steps of the draw: the even share from each objective (a draw never takes a pool's
   // first entry), the top-up from each active objective in turn up to QuestionCount, and the

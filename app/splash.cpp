@@ -25,7 +25,7 @@ TSplash::TSplash() : FormActivation(this) {
   Shape1->setGeometry(0, 0, 257, 98);
   Image2 = new QLabel(this);
   Image2->setGeometry(8, 9, 241, 80);
-  Image2->setPixmap(ProgramLogo(Image2->size()));
+  Image2->setPixmap(ProgramLogo(Image2->size(), Ctx().Title()));
   Timer1 = new QTimer(this);
   Timer1->setInterval(4000);
   platform::gui::GuardedConnect(Timer1, &QTimer::timeout, this, &TSplash::Timer1Timer);

@@ -52,7 +52,7 @@ components::TVexaEdit* HiddenEdit(QWidget* parent, const char* name, const char*
 
 TStartUp::TStartUp() : FormActivation(this) {
   setObjectName("StartUp");
-  setWindowTitle("Velkorin");
+  setWindowTitle(Ctx().Title());
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint);
   setFixedSize(629, 431);

@@ -127,6 +127,7 @@ bool TControlForm::BuildTest() {
     }
     selector->LoadQuestions();
     selector->PickQuestions();
+    if (DrawEndedProgram()) return false;
     if (ctx.Test.QuestionCount < 1) {
       stop();
       return false;

@@ -28,7 +28,8 @@ class TControlForm : public QWidget, public platform::gui::FormActivation {
   // Builds the test: the "Please Wait" dialog and the hourglass during the draw, then the
   // record number and the correct answers of every drawn question, and the question window
   // shown. False when the draw gave no question: the dialog is hidden, the cursor is back, the
-  // selector is kept for another attempt and no question window is shown.
+  // selector is kept for another attempt and no question window is shown. False also when the
+  // draw ended the program (DrawEndedProgram): then nothing after the draw runs.
   virtual bool BuildTest();
 
   // The one-line summary of a question for the item review: its first line (at most 64
@@ -84,6 +85,9 @@ class TControlForm : public QWidget, public platform::gui::FormActivation {
  protected:
   // The number of questions whose correct answers the build records.
   virtual int32_t BuildCount();
+  // True when the draw has asked the program to end: the build then stops at once, leaving
+  // the "Please Wait" dialog and the wait cursor up to the end.
+  virtual bool DrawEndedProgram() const { return false; }
   // The correct answer letters of the record the question table stands on.
   std::string CorrectAnswersOfRecord() const;
 };

@@ -129,7 +129,7 @@ void AppTest::SetUp() {
   folder_ = dir_ / "test/";
   std::filesystem::create_directories(folder_);
   std::filesystem::create_directories(dir_ / "config");
-  profile_ = std::make_unique<ProfileEnv>(dir_ / "config", folder_ + "Velkorin");
+  profile_ = std::make_unique<ProfileEnv>(dir_ / "config", folder_ + ProgramName());
   char cwd[4096];
   saved_cwd_ = ::getcwd(cwd, sizeof cwd) ? cwd : "/";
   engine::ResetEngine();
@@ -154,8 +154,12 @@ void AppTest::TearDown() {
   [[maybe_unused]] const int rc = ::chdir(saved_cwd_.c_str());
 }
 
+std::unique_ptr<app::TAppContext> AppTest::MakeContext() {
+  return std::make_unique<app::TAppContext>();
+}
+
 void AppTest::CreateWindows() {
-  context_ = std::make_unique<app::TAppContext>();
+  context_ = MakeContext();
   context_->CreateWindows();
 }
 

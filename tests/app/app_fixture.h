@@ -68,9 +68,14 @@ class AppTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
+  // The build under test: a fresh context of its own class, and its program's name (the file
+  // name of the program path the fixture sets).
+  virtual std::unique_ptr<app::TAppContext> MakeContext();
+  virtual std::string ProgramName() const { return "Velkorin"; }
+
   // The program's folder (ends with "/").
   const std::string& folder() const { return folder_; }
-  // Creates the windows of the study build in a fresh context.
+  // Creates the windows of the build under test in a fresh context.
   void CreateWindows();
   // Shows `window` and waits until its show handler and activation have run (expected).
   bool ShowAndActivate(QWidget* window);

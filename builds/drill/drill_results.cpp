@@ -1,0 +1,7 @@
+#include "builds/drill/drill_results.h"
+
+namespace drill {
+
+TResults::TResults() { ShowMeWhatIMissedBtn->hide(); }
+
+}  // namespace drill

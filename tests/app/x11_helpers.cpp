@@ -1,0 +1,81 @@
+#include "tests/app/x11_helpers.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QProcess>
+#include <QTest>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "tests/support/processes.h"
+#include "tests/support/qt_test_main.h"
+
+namespace testing_support {
+
+void CopyDemo(const std::string& folder) {
+  for (const auto& entry : std::filesystem::directory_iterator(PX_DEMO_DIR)) {
+    std::filesystem::copy(entry.path(), folder + entry.path().filename().string(),
+                          std::filesystem::copy_options::recursive);
+  }
+}
+
+void SaveScreenshot(QWidget* window, const char* name) {
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+  QCoreApplication::processEvents();
+  const QImage shot = window->grab().toImage();
+  ASSERT_TRUE(shot.save(QString::fromStdString(ArtefactDir() + name)));
+}
+
+std::vector<std::string> VisibleWindowSizes(const std::string& name) {
+  QProcess search;
+  search.start("xdotool", {"search", "--onlyvisible", "--name", QString::fromStdString(name)});
+  search.waitForFinished(5000);
+  std::vector<std::string> sizes;
+  for (const QString& id :
+       QString(search.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
+    QProcess geometry;
+    geometry.start("xdotool", {"getwindowgeometry", id});
+    geometry.waitForFinished(5000);
+    const QString out = geometry.readAllStandardOutput();
+    const qsizetype at = out.indexOf("Geometry: ");
+    if (at >= 0) sizes.push_back(out.mid(at + 10).section('\n', 0, 0).trimmed().toStdString());
+  }
+  return sizes;
+}
+
+void ExpectProgramShowsStartWindow(const std::string& built, const std::string& folder,
+                                   const std::string& program_name, const std::string& title,
+                                   const std::string& config) {
+  const std::string program = folder + program_name;
+  std::filesystem::copy_file(built, program);
+  ChildProcesses children;
+  const pid_t pid = children.Start(
+      [&] {
+        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        // From another folder: the program finds its test through its own path.
+        if (::chdir("/") != 0) return 126;
+        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        return 127;
+      },
+      60);
+  ASSERT_GT(pid, 0);
+  bool shown = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
+  while (!shown && std::chrono::steady_clock::now() < deadline) {
+    for (const std::string& size : VisibleWindowSizes("^" + title + "$")) {
+      shown |= size == "629x431";
+    }
+    if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  EXPECT_TRUE(shown) << "no visible start window of " << program_name << " within the deadline";
+  children.Kill(pid);
+  EXPECT_EQ(children.Wait(pid), -1) << "the program ended on its own";
+}
+
+}  // namespace testing_support

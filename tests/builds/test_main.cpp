@@ -1,0 +1,3 @@
+#include "tests/support/qt_test_main.h"
+
+PX_QT_TEST_MAIN
