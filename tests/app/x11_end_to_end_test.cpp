@@ -10,6 +10,7 @@
 #include <string>
 
 #include "tests/app/app_fixture.h"
+#include "tests/app/x11_helpers.h"
 #include "tests/support/processes.h"
 #include "tests/support/qt_test_main.h"
 #include "tests/support/x_desktop.h"
@@ -24,7 +25,7 @@ class X11DesktopEndToEndTest : public AppTest {
 };
 
 TEST_F(X11DesktopEndToEndTest, AStudyTestFromTheStartWindowToTheMissedReport) {
-  CopyFolder(PX_DEMO_DIR, folder());
+  CopyDemo(folder());
   const std::string program = folder() + "Velkorin";
   std::filesystem::copy_file(PX_VELKORIN, program);
   const FolderSnapshot before = Snapshot(folder());

@@ -15,24 +15,13 @@
 #include "app/start_window.h"
 #include "platform/gui/qt_services.h"
 #include "tests/app/app_fixture.h"
+#include "tests/app/x11_helpers.h"
 #include "tests/support/qt_test_main.h"
 
 namespace testing_support {
 namespace {
 
 namespace fs = std::filesystem;
-
-void CopyDemo(const std::string& folder) {
-  for (const auto& entry : fs::directory_iterator(PX_DEMO_DIR)) {
-    fs::copy(entry.path(), folder + entry.path().filename().string(), fs::copy_options::recursive);
-  }
-}
-
-void Save(QWidget* window, const char* name) {
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-  QCoreApplication::processEvents();
-  ASSERT_TRUE(window->grab().toImage().save(QString::fromStdString(ArtefactDir() + name)));
-}
 
 // The ids of the visible windows whose title matches the pattern `name`.
 QStringList VisibleWindows(const char* name) {
@@ -63,14 +52,14 @@ TEST_F(X11ExhibitTest, ShowsTheDemosTextAndPictureExhibits) {
   EXPECT_TRUE(w->Memo1->isVisible());
   EXPECT_TRUE(w->Memo1->toPlainText().startsWith(
       "Routing table of router R1 \u2013 Z\u00FCrich branch office\n"));
-  Save(w, "app_exhibit_text.png");
+  SaveScreenshot(w, "app_exhibit_text.png");
 
   w->hide();
   ASSERT_TRUE(ExhibitShow(picture));
   EXPECT_TRUE(w->Memo1->isHidden());
   EXPECT_TRUE(w->Image1->isVisible());
   EXPECT_EQ(w->Image1->size(), QSize(600, 440));
-  Save(w, "app_exhibit_picture.png");
+  SaveScreenshot(w, "app_exhibit_picture.png");
   EXPECT_TRUE(services_->calls().empty()) << "no box, nothing started";
 }
 

@@ -87,14 +87,6 @@ inline void SaveScreen(const std::string& path) {
   EXPECT_TRUE(shot.save(QString::fromStdString(path))) << path;
 }
 
-// Copies the files and folders of `from` into `to` (both ending with "/").
-inline void CopyFolder(const std::string& from, const std::string& to) {
-  for (const auto& entry : std::filesystem::directory_iterator(from)) {
-    std::filesystem::copy(entry.path(), to + entry.path().filename().string(),
-                          std::filesystem::copy_options::recursive);
-  }
-}
-
 // Every file under `folder` with its bytes and modification time.
 using FolderSnapshot =
     std::map<std::string, std::pair<std::string, std::filesystem::file_time_type>>;
