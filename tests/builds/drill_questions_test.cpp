@@ -372,8 +372,9 @@ TEST_F(DrillQuestionsTest, StartOverRestartsTheDrillProgram) {
 class X11DrillCardTest : public DrillTest {};
 
 TEST_F(X11DrillCardTest, ACardBeforeAndAfterShowAnswers) {
-  QuestionStart(
-      {CardRow("Which two of these signals tell you to stop at a crossing?"), CardRow("Card 2")});
+  samples::QuestionRecord card = CardRow("Which two of these signals tell you to stop?");
+  card.memos["ANSWERD"] = {"A raised hand"};
+  QuestionStart({card, CardRow("Card 2")});
   auto& w = static_cast<drill::TQuestions&>(*context_->Questions);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
   QTest::keyClicks(w.RichEdit8, "The red one, I think");
