@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTextCursor>
+#include <initializer_list>
 
 #include "app/app_context.h"
 #include "app/test_controller.h"
@@ -71,6 +72,8 @@ TQuestions::TQuestions() {
   // No path of the drill shows the item review: its button has no handler.
   QObject::disconnect(ItemReviewBtn, &QPushButton::clicked, nullptr, nullptr);
 
+  // The study's chapter edit stays, hidden for good: the study's routines show and hide the
+  // chapter through ChapterRefControl, which gives this label.
   ChapterRef = new components::TWenText(ReferenceBox);
   ChapterRef->setObjectName("ChapterRef");
   ChapterRef->setGeometry(8, 13, 482, 52);

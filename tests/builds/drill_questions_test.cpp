@@ -11,6 +11,8 @@
 #include <QKeySequence>
 #include <QTest>
 #include <filesystem>
+#include <functional>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
