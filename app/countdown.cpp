@@ -8,22 +8,30 @@
 
 namespace app {
 
-void TQuestions::Timer1Timer() {
-  TAppContext& ctx = Ctx();
+bool TQuestions::TickCounts() const {
   // Only a built test counts down; a stopped timer (during the expiry box, after grading) makes
   // a queued tick do nothing.
-  if (!ctx.Test.TestRunning || !Timer1->isActive()) return;
-  const QString note = platform::gui::AnsiToQString(WenSelectNote->Caption()) + "  ";
+  return Ctx().Test.TestRunning && Timer1->isActive();
+}
+
+void TQuestions::TickDisplays(const QString& prefix) {
+  TAppContext& ctx = Ctx();
   const int m = ctx.Values.MinutesLeft;
   const QString lowered = QString("Time remaining: %1 minutes").arg(m - 1);
-  StatusBar1->SetSimpleText(note + lowered);
+  StatusBar1->SetSimpleText(prefix + lowered);
   if (ctx.ItemReview != nullptr) ctx.ItemReview->TimeLabel->setText(lowered);
   ctx.Values.MinutesLeft = m - 1;
   if (ctx.Values.MinutesLeft == 1) {
-    StatusBar1->SetSimpleText(note + QStringLiteral("Time remaining: 1 minute"));
+    StatusBar1->SetSimpleText(prefix + QStringLiteral("Time remaining: 1 minute"));
     if (ctx.ItemReview != nullptr)
       ctx.ItemReview->TimeLabel->setText(QStringLiteral("Time remaining: 1 minute"));
   }
+}
+
+void TQuestions::Timer1Timer() {
+  if (!TickCounts()) return;
+  TickDisplays(platform::gui::AnsiToQString(WenSelectNote->Caption()) + "  ");
+  TAppContext& ctx = Ctx();
   if (ctx.Values.MinutesLeft < 1) {
     StatusBar1->SetSimpleText(QStringLiteral("Time Expired"));
     Timer1->stop();

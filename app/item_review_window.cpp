@@ -313,8 +313,8 @@ void TItemReview::ShowReviewedItem(int32_t n) {
   TQuestions& q = Questions();
   const TControlForm& control = Control();
   for (QWidget* hidden : std::initializer_list<QWidget*>{
-           q.ChapterRef, q.FeedBackEdit, q.ListBox2, q.GoToBtn, q.NextMarkedBtn, q.PrevMarkedBtn,
-           q.NextIncompleteBtn, q.PrevIncompleteBtn}) {
+           q.ChapterRefControl(), q.FeedBackEdit, q.ListBox2, q.GoToBtn, q.NextMarkedBtn,
+           q.PrevMarkedBtn, q.NextIncompleteBtn, q.PrevIncompleteBtn}) {
     hidden->hide();
   }
   GoToItem(n);

@@ -510,24 +510,38 @@ void TQuestions::ApplyAnswerLayout() {
 
 void TQuestions::ShowRecord() {
   StatusBar1->SetSimpleText(StatusText());
-  for (QWidget* reference : {static_cast<QWidget*>(ChapterRef), static_cast<QWidget*>(FeedBackEdit),
-                             static_cast<QWidget*>(ListBox2), static_cast<QWidget*>(GoToBtn)}) {
-    reference->hide();
-  }
-  // Plain text always: Qt would take an answer such as "<b>" for rich text.
-  const components::TWenMemo* const memos[] = {WenMemo1, WenMemo2, WenMemo3, WenMemo4, WenMemo5};
-  for (int i = 0; i < 5; ++i) AnswerEdit(i)->setPlainText(memos[i]->toPlainText());
-  RichEdit6->setPlainText(QuestionMemo->toPlainText());
-  if (RichEdit6->width() != kQuestionWidth) RichEdit6->resize(kQuestionWidth, RichEdit6->height());
+  HideReferences();
+  ShowTexts();
+  FitQuestionWidth();
   for (int i = 0; i < 5; ++i) {
     TRichEdit* edit = AnswerEdit(i);
     if (edit->width() != kAnswerWidth) edit->resize(kAnswerWidth, edit->height());
   }
   for (int i = 0; i < 5; ++i) SetEditColor(AnswerEdit(i), Qt::white);
-  ExhibitBtn->setEnabled(!ExhibitFile->text().isEmpty());
+  EnableExhibit();
   rsSuperCheck1->setFocus();
   for (int i = 0; i < 5; ++i) Box(i)->SetChecked(false);
 }
+
+void TQuestions::HideReferences() {
+  for (QWidget* reference : {ChapterRefControl(), static_cast<QWidget*>(FeedBackEdit),
+                             static_cast<QWidget*>(ListBox2), static_cast<QWidget*>(GoToBtn)}) {
+    reference->hide();
+  }
+}
+
+void TQuestions::ShowTexts() {
+  // Plain text always: Qt would take an answer such as "<b>" for rich text.
+  const components::TWenMemo* const memos[] = {WenMemo1, WenMemo2, WenMemo3, WenMemo4, WenMemo5};
+  for (int i = 0; i < 5; ++i) AnswerEdit(i)->setPlainText(memos[i]->toPlainText());
+  RichEdit6->setPlainText(QuestionMemo->toPlainText());
+}
+
+void TQuestions::FitQuestionWidth() {
+  if (RichEdit6->width() != kQuestionWidth) RichEdit6->resize(kQuestionWidth, RichEdit6->height());
+}
+
+void TQuestions::EnableExhibit() { ExhibitBtn->setEnabled(!ExhibitFile->text().isEmpty()); }
 
 void TQuestions::SetCheckStyles() {
   int correct = 0;
@@ -668,14 +682,24 @@ void TQuestions::StoreCurrentItem() {
 }
 
 void TQuestions::NewNextBtnClick() {
-  TTestState& test = Ctx().Test;
-  TControlForm& c = Control();
-  test.ReviewFlag = 0;
+  Ctx().Test.ReviewFlag = 0;
   StoreCurrentItem();
-  if (c.marked.Count() > TestLength() && test.CurrentItem == TestLength() && test.ReviewFlag == 0) {
+  if (LastItemStored()) {
     if (Ctx().ItemReview != nullptr) Ctx().ItemReview->show();
     hide();
   }
+  StepToNextItem();
+}
+
+bool TQuestions::LastItemStored() {
+  const TTestState& test = Ctx().Test;
+  return Control().marked.Count() > TestLength() && test.CurrentItem == TestLength() &&
+         test.ReviewFlag == 0;
+}
+
+void TQuestions::StepToNextItem() {
+  TTestState& test = Ctx().Test;
+  TControlForm& c = Control();
   if (test.QuestionCount > test.CurrentItem) {
     ++test.CurrentItem;
     GoToItem(test.CurrentItem);
@@ -824,7 +848,7 @@ void TQuestions::ShowAnswersBtnClick() {
   FeedBackEdit->setPlainText(WenMemo6->toPlainText());
   FeedBackEdit->setVisible(!FeedBackEdit->toPlainText().isEmpty());
   ListBox2->hide();
-  ChapterRef->hide();
+  ChapterRefControl()->hide();
   const components::TWenCheckBox* const flags[] = {WenCheckBox1, WenCheckBox2, WenCheckBox3,
                                                    WenCheckBox4, WenCheckBox5};
   for (int i = 0; i < 5; ++i) {
@@ -835,12 +859,13 @@ void TQuestions::ShowAnswersBtnClick() {
 void TQuestions::ShowRefsBtnClick() {
   const TStartUpValues& v = Ctx().Values;
   FeedBackEdit->hide();
+  QWidget* const chapter = ChapterRefControl();
   if (v.ShowChapter == "1") {
-    ChapterRef->show();
+    chapter->show();
     FeedBackEdit->hide();
     ListBox2->hide();
   } else {
-    ChapterRef->hide();
+    chapter->hide();
   }
   ListBox2->clear();
   if (v.ShowLinks != "1") return;
@@ -851,7 +876,7 @@ void TQuestions::ShowRefsBtnClick() {
     auto* line = new QListWidgetItem(topics[i]->text(), ListBox2);
     line->setData(Qt::UserRole, i + 1);
   }
-  ChapterRef->hide();
+  chapter->hide();
   FeedBackEdit->hide();
   if (ListBox2->count() > 0) {
     ListBox2->show();
@@ -931,34 +956,47 @@ QString FragmentHtml(const QTextDocumentFragment& fragment, const QFont& font,
   return document.toHtml();
 }
 
-bool IsCopyKey(QEvent* event) {
+}  // namespace
+
+bool TQuestions::IsCopyKey(QEvent* event) {
   if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) return false;
   auto* key = static_cast<QKeyEvent*>(event);
   return key->matches(QKeySequence::Copy) ||
          (key->key() == Qt::Key_C && key->modifiers() == Qt::ControlModifier);
 }
 
-}  // namespace
-
-bool TQuestions::eventFilter(QObject* watched, QEvent* event) {
-  if (!IsCopyKey(event)) return QWidget::eventFilter(watched, event);
+bool TQuestions::RouteEditKey(QEvent* event, bool is_key, const std::function<void()>& handler) {
+  if (!is_key) return false;
   if (event->type() == QEvent::ShortcutOverride) {
-    // The edit takes the key itself, so the menu's shortcut does not copy a second time.
+    // The edit takes the key itself, so the menu's shortcut does not run a second time.
     event->accept();
   } else {
-    platform::gui::RunGuarded([this] { Copy1Click(); });
+    platform::gui::RunGuarded(handler);
   }
   return true;
 }
 
-void TQuestions::Copy1Click() {
+bool TQuestions::eventFilter(QObject* watched, QEvent* event) {
+  if (RouteEditKey(event, IsCopyKey(event), [this] { Copy1Click(); })) return true;
+  return QWidget::eventFilter(watched, event);
+}
+
+TRichEdit* TQuestions::FocusedEdit(std::initializer_list<TRichEdit*> edits) const {
   QWidget* const active = focusWidget();
-  TRichEdit* edit = nullptr;
-  for (TRichEdit* candidate : {RichEdit1, RichEdit2, RichEdit3, RichEdit4, RichEdit5, RichEdit6}) {
-    if (active != nullptr && (active == candidate || candidate->isAncestorOf(active)))
-      edit = candidate;
+  if (active == nullptr) return nullptr;
+  for (TRichEdit* candidate : edits) {
+    if (active == candidate || candidate->isAncestorOf(active)) return candidate;
   }
-  if (edit == nullptr) return;
+  return nullptr;
+}
+
+void TQuestions::Copy1Click() {
+  TRichEdit* const edit =
+      FocusedEdit({RichEdit1, RichEdit2, RichEdit3, RichEdit4, RichEdit5, RichEdit6});
+  if (edit != nullptr) CopySelection(edit);
+}
+
+void TQuestions::CopySelection(TRichEdit* edit) {
   const QTextCursor cursor = edit->textCursor();
   if (!cursor.hasSelection()) return;
   QFont font = edit->font();

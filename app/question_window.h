@@ -17,6 +17,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -119,7 +120,10 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   int ListBox2Topic(int line) const;
 
   // The status line: the record's select note, two blanks and the minutes left.
-  QString StatusText() const;
+  virtual QString StatusText() const;
+  // The control that shows the record's chapter in ReferenceBox: the routines that show and
+  // hide the references reach it here, since a build may show the chapter in another control.
+  virtual QWidget* ChapterRefControl() const { return ChapterRef; }
   TAnswerLayout AnswerLayout() const { return layout_; }
   // The background of a rich edit (its base colour).
   static void SetEditColor(QTextEdit* edit, const QColor& color);
@@ -230,6 +234,40 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   // The rich edits' own copy keys run Copy1Click, so every copy reaches the clipboard the same
   // way.
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Takes a key of an edit for `handler` when `is_key`: the edit takes the shortcut over from
+  // the menu, so that the menu's action does not run too, and `handler` runs on the key press.
+  // True when the event was taken.
+  static bool RouteEditKey(QEvent* event, bool is_key, const std::function<void()>& handler);
+  static bool IsCopyKey(QEvent* event);
+
+  // Steps of the record moves and the handlers, shared with the builds' own versions.
+  // True once the window has been shown: the controls follow the record moves from then on.
+  bool ShownOnce() const { return shown_once_; }
+  // The controls' part of the first show (the item's state is kept before it).
+  virtual void ShowItem();
+  // Hides ChapterRef, FeedBackEdit, ListBox2 and GoToBtn.
+  void HideReferences();
+  // The record's answers into RichEdit1 ... RichEdit5 and its question into RichEdit6, as plain
+  // text.
+  void ShowTexts();
+  // RichEdit6 back to its width after a resize request.
+  void FitQuestionWidth();
+  // ExhibitBtn enabled when the record names an exhibit.
+  void EnableExhibit();
+  // Next's test for the end of the test: the last item was stored on this Next.
+  bool LastItemStored();
+  // Next's move: to the next item when there is one, its stored mark and answers, the caption.
+  void StepToNextItem();
+  // True when a tick counts: a test is running and the timer was not switched off.
+  bool TickCounts() const;
+  // A tick's lowering of MinutesLeft and its displays: the status line (`prefix` before the
+  // time) and the item review's time label.
+  void TickDisplays(const QString& prefix);
+  // The edit among `edits` that holds the focus; nullptr for none.
+  TRichEdit* FocusedEdit(std::initializer_list<TRichEdit*> edits) const;
+  // Copies `edit`'s selection onto the clipboard, plain and as rich text in the edit's font and
+  // colour; the question (RichEdit6) goes in black regular type. Nothing without a selection.
+  void CopySelection(TRichEdit* edit);
 
  public:
   // The test's length: the controller's OnTest as a whole number, read at each use.
@@ -260,9 +298,6 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   void GoToSelectedTopic();
   // Opens the PDF book and types the viewer's Go To Page keys with `page` (ANSI).
   void JumpToPage(const std::string& page);
-  // All of the controls' part, for the first show.
-  void ShowItem();
-
   // The walk: the list searched, the buttons, and whether the extra of Previous Marked applies.
   void Walk(QListWidget* list, QPushButton* opposite, QPushButton* own, bool prev_marked);
   // What the walk stores before it moves.
