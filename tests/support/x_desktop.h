@@ -62,11 +62,12 @@ inline bool WaitUntilGone(const std::string& title) {
   return false;
 }
 
-// A left click at `x`, `y` of the X window `window` (its client area, menu bar included).
+// A left click at `x`, `y` of the X window `window` (its client area, menu bar included). One
+// xdotool run, without --sync: that waits for a pointer motion, which never comes when the
+// pointer already stands there.
 inline void ClickAt(const std::string& window, int x, int y) {
-  XdoTool({"mousemove", "--sync", "--window", QString::fromStdString(window), QString::number(x),
-           QString::number(y)});
-  XdoTool({"click", "1"});
+  XdoTool({"mousemove", "--window", QString::fromStdString(window), QString::number(x),
+           QString::number(y), "click", "1"});
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
 
