@@ -13,6 +13,7 @@
 #include "app/test_controller.h"
 #include "engine/engine.h"
 #include "tests/app/app_fixture.h"
+#include "tests/app/status_at_box.h"
 
 namespace testing_support {
 namespace {
@@ -29,19 +30,6 @@ class WatchedSelector : public app::TQSelector {
   void FirstPass() override {
     TQSelector::FirstPass();
     first_pass = MasterList;
-  }
-};
-
-// Services that keep the question window's status line at the moment a box shows.
-class StatusAtBoxServices : public platform::gui::TestServices {
- public:
-  std::vector<QString> status_at_box;
-
- protected:
-  int DoMessageBox(const QString& text, const QString& caption, platform::MessageIcon icon,
-                   platform::MessageButtons buttons, QWidget* owner) override {
-    status_at_box.push_back(app::Ctx().Questions->StatusBar1->SimpleText());
-    return TestServices::DoMessageBox(text, caption, icon, buttons, owner);
   }
 };
 

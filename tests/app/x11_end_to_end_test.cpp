@@ -21,7 +21,9 @@ namespace {
 class X11DesktopEndToEndTest : public AppTest {
  protected:
   // Saves the screen as step `name` of this run.
-  static void Shot(const std::string& name) { SaveScreen(ArtefactDir() + "e2e_study_" + name); }
+  static void Shot(const std::string& name) {
+    SaveScreen(ArtefactDir() + "e2e_study_" + name + ".png");
+  }
 };
 
 TEST_F(X11DesktopEndToEndTest, AStudyTestFromTheStartWindowToTheMissedReport) {
@@ -31,44 +33,22 @@ TEST_F(X11DesktopEndToEndTest, AStudyTestFromTheStartWindowToTheMissedReport) {
   const FolderSnapshot before = Snapshot(folder());
   const std::string config = dir_ / "e2e-config";
   ChildProcesses children;
-  const pid_t pid = children.Start(
-      [&] {
-        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-        return 127;
-      },
-      110);
+  const pid_t pid = StartProgram(children, program, config, 110);
   ASSERT_GT(pid, 0);
 
-  const std::string start = WaitForWindow("Velkorin");
-  ASSERT_FALSE(start.empty()) << "no start window";
-  Shot("1_start.png");
-  ClickAt(start, 576, 408);  // Next
-
-  // The objective window has the start window's title.
-  const std::string objectives = WaitForWindow("Velkorin", start);
-  ASSERT_FALSE(objectives.empty()) << "no objective window";
-  ClickAt(objectives, 174, 379);  // Select None
-  ClickAt(objectives, 24, 140);   // the first objective's box
-  ClickAt(objectives, 24, 172);   // the third's
-  ClickAt(objectives, 571, 143);  // Number of Questions
-  PressKeys({"ctrl+a", "BackSpace"});
-  TypeText("5");
-  Shot("2_objectives.png");
-  ClickAt(objectives, 566, 387);  // Start Test
-  ASSERT_FALSE(WaitForWindow("Item 1 of 5").empty()) << "Start Test shows the first item";
-  ASSERT_TRUE(WaitUntilGone("Please Wait"));
+  // The first and third objectives, 5 questions.
+  ASSERT_FALSE(
+      StartTestThroughX("Velkorin", {0, 2}, 5, [](const char* step) { Shot(step); }).empty());
 
   for (int item = 1; item <= 5; ++item) {
     SCOPED_TRACE(item);
     const std::string question = WaitForWindow("Item " + std::to_string(item) + " of 5");
-    if (question.empty()) Shot("failed_item.png");
+    if (question.empty()) Shot("failed_item");
     ASSERT_FALSE(question.empty());
     ClickAt(question, 24, 109);  // answer A
     if (item == 2) {
       ClickAt(question, 18, 390);  // Mark Question
-      Shot("3_marked_item.png");
+      Shot("3_marked_item");
     }
     ClickAt(question, 568, 390);  // Next
   }
@@ -77,11 +57,11 @@ TEST_F(X11DesktopEndToEndTest, AStudyTestFromTheStartWindowToTheMissedReport) {
   // hides: the marked item is reviewed first, then the test graded.
   const std::string review = WaitForWindow("Item Review");
   ASSERT_FALSE(review.empty()) << "Next on the last item shows the item review";
-  Shot("4_item_review.png");
+  Shot("4_item_review");
   ClickAt(review, 55, 412);  // Review Marked
   const std::string marked = WaitForWindow("Item 2 of 5");
   ASSERT_FALSE(marked.empty()) << "Review Marked shows the marked item";
-  Shot("5_review_marked.png");
+  Shot("5_review_marked");
   ClickAt(marked, 237, 390);  // Item Review
   const std::string again = WaitForWindow("Item Review");
   ASSERT_FALSE(again.empty());
@@ -89,11 +69,11 @@ TEST_F(X11DesktopEndToEndTest, AStudyTestFromTheStartWindowToTheMissedReport) {
 
   const std::string results = WaitForWindow("Examination Score Report");
   ASSERT_FALSE(results.empty()) << "Grade Now shows the results";
-  Shot("6_results.png");
+  Shot("6_results");
   ClickAt(results, 314, 408);  // Show Me What I Missed
   const std::string missed = WaitForWindow("Missed Items");
   ASSERT_FALSE(missed.empty()) << "the missed-questions report";
-  Shot("7_missed.png");
+  Shot("7_missed");
   ClickAt(missed, 575, 412);  // Exit
   EXPECT_EQ(children.Wait(pid), 0) << "Exit ends the program";
 

@@ -14,6 +14,7 @@
 
 #include "tests/support/processes.h"
 #include "tests/support/qt_test_main.h"
+#include "tests/support/x_desktop.h"
 
 namespace testing_support {
 
@@ -48,13 +49,9 @@ std::vector<std::string> VisibleWindowSizes(const std::string& name) {
   return sizes;
 }
 
-void ExpectProgramShowsStartWindow(const std::string& built, const std::string& folder,
-                                   const std::string& program_name, const std::string& title,
-                                   const std::string& config) {
-  const std::string program = folder + program_name;
-  std::filesystem::copy_file(built, program);
-  ChildProcesses children;
-  const pid_t pid = children.Start(
+pid_t StartProgram(ChildProcesses& children, const std::string& program, const std::string& config,
+                   unsigned alarm_seconds) {
+  return children.Start(
       [&] {
         ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
@@ -63,7 +60,16 @@ void ExpectProgramShowsStartWindow(const std::string& built, const std::string& 
         ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         return 127;
       },
-      60);
+      alarm_seconds);
+}
+
+void ExpectProgramShowsStartWindow(const std::string& built, const std::string& folder,
+                                   const std::string& program_name, const std::string& title,
+                                   const std::string& config) {
+  const std::string program = folder + program_name;
+  std::filesystem::copy_file(built, program);
+  ChildProcesses children;
+  const pid_t pid = StartProgram(children, program, config, 60);
   ASSERT_GT(pid, 0);
   bool shown = false;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
@@ -76,6 +82,36 @@ void ExpectProgramShowsStartWindow(const std::string& built, const std::string& 
   EXPECT_TRUE(shown) << "no visible start window of " << program_name << " within the deadline";
   children.Kill(pid);
   EXPECT_EQ(children.Wait(pid), -1) << "the program ended on its own";
+}
+
+std::string StartTestThroughX(const std::string& title, const std::vector<int>& rows, int questions,
+                              const std::function<void(const char*)>& shot) {
+  const std::string start = WaitForWindow(title);
+  if (start.empty()) {
+    ADD_FAILURE() << "no start window";
+    return "";
+  }
+  shot("start");
+  ClickAt(start, 576, 408);  // Next
+  const std::string objectives = WaitForWindow(title, start);
+  if (objectives.empty()) {
+    ADD_FAILURE() << "no objective window";
+    return "";
+  }
+  ClickAt(objectives, 174, 379);                                 // Select None
+  for (int row : rows) ClickAt(objectives, 24, 140 + 16 * row);  // the row's box
+  ClickAt(objectives, 571, 143);                                 // Number of Questions
+  PressKeys({"ctrl+a", "BackSpace"});
+  TypeText(std::to_string(questions));
+  shot("objectives");
+  ClickAt(objectives, 566, 387);  // Start Test
+  const std::string first = WaitForWindow("Item 1 of " + std::to_string(questions));
+  if (first.empty()) {
+    ADD_FAILURE() << "Start Test showed no first item";
+    return "";
+  }
+  if (!WaitUntilGone("Please Wait")) ADD_FAILURE() << "the wait dialog stays";
+  return first;
 }
 
 }  // namespace testing_support

@@ -3,9 +3,14 @@
 // its own process and waits for its start window.
 #pragma once
 
+#include <sys/types.h>
+
 #include <QWidget>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "tests/support/processes.h"
 
 namespace testing_support {
 
@@ -19,6 +24,11 @@ void SaveScreenshot(QWidget* window, const char* name);
 // reports them ("WxH" each).
 std::vector<std::string> VisibleWindowSizes(const std::string& name);
 
+// Starts `program` as a child of `children` from "/" on the X display, with XDG_CONFIG_HOME
+// `config` and an alarm of `alarm_seconds`; its pid, or -1 when the fork failed.
+pid_t StartProgram(ChildProcesses& children, const std::string& program, const std::string& config,
+                   unsigned alarm_seconds);
+
 // Copies the built program `built` into `folder` (which holds a test) as `program_name`,
 // starts it from "/" with XDG_CONFIG_HOME `config` on the X display, and expects a visible
 // window titled `title` of 629 x 431 (the start window) within the deadline while the program
@@ -26,5 +36,13 @@ std::vector<std::string> VisibleWindowSizes(const std::string& name);
 void ExpectProgramShowsStartWindow(const std::string& built, const std::string& folder,
                                    const std::string& program_name, const std::string& title,
                                    const std::string& config);
+
+// Through X input only: Next on the start window titled `title`, then on the objective window
+// (the same title) Select None, the boxes of the objective rows `rows` (0-based) ticked,
+// `questions` typed as the number of questions, and Start Test. `shot` is called with "start"
+// and "objectives" once each window shows. The id of the window titled "Item 1 of
+// `questions`" once the test is built, or "" (with a failure reported) when a step failed.
+std::string StartTestThroughX(const std::string& title, const std::vector<int>& rows, int questions,
+                              const std::function<void(const char*)>& shot);
 
 }  // namespace testing_support

@@ -22,6 +22,7 @@
 #include "builds/drill/drill_selector.h"
 #include "builds/drill/drill_start_window.h"
 #include "platform/gui/application.h"
+#include "tests/app/status_at_box.h"
 #include "tests/builds/drill_fixture.h"
 
 namespace testing_support {
@@ -40,19 +41,6 @@ samples::QuestionRecord Card(const std::string& objective, bool flagged) {
 std::vector<samples::QuestionRecord> Cards(const std::string& objective, bool flagged, int n) {
   return std::vector<samples::QuestionRecord>(static_cast<size_t>(n), Card(objective, flagged));
 }
-
-// Services that keep the question window's status line at the moment a box shows.
-class StatusAtBoxServices : public platform::gui::TestServices {
- public:
-  std::vector<QString> status_at_box;
-
- protected:
-  int DoMessageBox(const QString& text, const QString& caption, platform::MessageIcon icon,
-                   platform::MessageButtons buttons, QWidget* owner) override {
-    status_at_box.push_back(app::Ctx().Questions->StatusBar1->SimpleText());
-    return TestServices::DoMessageBox(text, caption, icon, buttons, owner);
-  }
-};
 
 class DrillStartTest : public DrillTest {
  protected:

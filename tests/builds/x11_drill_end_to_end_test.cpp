@@ -22,7 +22,9 @@ constexpr int kNextX = 568, kNextY = 390;
 
 class X11DesktopDrillEndToEndTest : public DrillTest {
  protected:
-  static void Shot(const std::string& name) { SaveScreen(ArtefactDir() + "e2e_drill_" + name); }
+  static void Shot(const std::string& name) {
+    SaveScreen(ArtefactDir() + "e2e_drill_" + name + ".png");
+  }
 };
 
 TEST_F(X11DesktopDrillEndToEndTest, ADrillFromTheStartWindowToTheEndOfTheSet) {
@@ -32,39 +34,18 @@ TEST_F(X11DesktopDrillEndToEndTest, ADrillFromTheStartWindowToTheEndOfTheSet) {
   const FolderSnapshot before = Snapshot(folder());
   const std::string config = dir_ / "e2e-config";
   ChildProcesses children;
-  const pid_t pid = children.Start(
-      [&] {
-        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-        return 127;
-      },
-      110);
+  const pid_t pid = StartProgram(children, program, config, 110);
   ASSERT_GT(pid, 0);
 
-  const std::string start = WaitForWindow("Drumelle");
-  ASSERT_FALSE(start.empty()) << "no start window";
-  Shot("1_start.png");
-  ClickAt(start, 576, 408);  // Next
-
-  // The objective window has the start window's title; the first objective alone, 3 cards.
-  const std::string objectives = WaitForWindow("Drumelle", start);
-  ASSERT_FALSE(objectives.empty()) << "no objective window";
-  ClickAt(objectives, 174, 379);  // Select None
-  ClickAt(objectives, 24, 140);   // the first objective's box
-  ClickAt(objectives, 571, 143);  // Number of Questions
-  PressKeys({"ctrl+a", "BackSpace"});
-  TypeText("3");
-  Shot("2_objectives.png");
-  ClickAt(objectives, 566, 387);  // Start Test
-  const std::string card = WaitForWindow("Item 1 of 3");
-  ASSERT_FALSE(card.empty()) << "Start Test shows the first card";
-  ASSERT_TRUE(WaitUntilGone("Please Wait"));
+  // The first objective alone, 3 cards.
+  const std::string card =
+      StartTestThroughX("Drumelle", {0}, 3, [](const char* step) { Shot(step); });
+  ASSERT_FALSE(card.empty());
 
   TypeText("my answer");  // into the pad, which has the focus
-  Shot("3_card.png");
+  Shot("3_card");
   ClickAt(card, kShowAnswersX, kShowAnswersY);
-  Shot("4_answers.png");
+  Shot("4_answers");
   for (int item = 2; item <= 3; ++item) {
     SCOPED_TRACE(item);
     ClickAt(card, kNextX, kNextY);
@@ -73,7 +54,7 @@ TEST_F(X11DesktopDrillEndToEndTest, ADrillFromTheStartWindowToTheEndOfTheSet) {
   ClickAt(card, kNextX, kNextY);  // Next on the last card ends the set
   const std::string done = WaitForWindow("Drumelle");
   ASSERT_FALSE(done.empty()) << "the end-of-set message";
-  Shot("5_end_of_set.png");
+  Shot("5_end_of_set");
   PressKeys({"Return"});
   ASSERT_TRUE(WaitUntilGone("Drumelle"));
   ASSERT_FALSE(VisibleWindowsTitled("Item 3 of 3").empty()) << "the drill stays on the last card";
