@@ -53,7 +53,7 @@ void TClickEdit::mouseReleaseEvent(QMouseEvent* event) {
   }
 }
 
-TDisclaimer::TDisclaimer() : FormActivation(this) {
+TDisclaimer::TDisclaimer() {
   setObjectName("Disclaimer");
   setWindowTitle(Ctx().Title());
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -251,11 +251,6 @@ void TDisclaimer::FormClose() { Ctx().StartUp->show(); }
 
 void TDisclaimer::closeEvent(QCloseEvent* event) {
   HandleCloseEvent(event, [this] { FormClose(); });
-}
-
-void TDisclaimer::keyPressEvent(QKeyEvent* event) {
-  if (RefuseEscape(event)) return;
-  QDialog::keyPressEvent(event);
 }
 
 }  // namespace app

@@ -1,0 +1,3 @@
+#include "builds/exam/exam_controller.h"
+
+namespace exam {}  // namespace exam

@@ -1,0 +1,3 @@
+#include "builds/exam/exam_selector.h"
+
+namespace exam {}  // namespace exam

@@ -1,0 +1,7 @@
+#include "builds/exam/exam_start_window.h"
+
+namespace exam {
+
+TStartUp::TStartUp() {}
+
+}  // namespace exam
