@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "tests/app/app_fixture.h"
@@ -79,12 +77,7 @@ TEST_F(X11DesktopEndToEndTest, AStudyTestFromTheStartWindowToTheMissedReport) {
 
   // The score file in the profile folder: the total, pass or fail, and the objectives'
   // sections (the two chosen objectives were graded, the others are absent).
-  std::string scores;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(config)) {
-    if (entry.path().extension() != ".ini") continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    scores.assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  }
+  const std::string scores = ScoreFileText(config);
   EXPECT_NE(scores.find("[Scores]"), std::string::npos) << scores;
   EXPECT_NE(scores.find("VelkorinScore="), std::string::npos) << scores;
   const bool verdict = scores.find("VelkorinPassFail=Pass") != std::string::npos ||

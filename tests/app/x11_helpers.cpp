@@ -10,6 +10,8 @@
 #include <QTest>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "tests/support/processes.h"
@@ -82,6 +84,17 @@ void ExpectProgramShowsStartWindow(const std::string& built, const std::string& 
   EXPECT_TRUE(shown) << "no visible start window of " << program_name << " within the deadline";
   children.Kill(pid);
   EXPECT_EQ(children.Wait(pid), -1) << "the program ended on its own";
+}
+
+std::string ScoreFileText(const std::string& config) {
+  std::string text;
+  if (!std::filesystem::exists(config)) return text;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(config)) {
+    if (entry.path().extension() != ".ini") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    text.assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  return text;
 }
 
 std::string StartTestThroughX(const std::string& title, const std::vector<int>& rows, int questions,

@@ -37,6 +37,10 @@ void ExpectProgramShowsStartWindow(const std::string& built, const std::string& 
                                    const std::string& program_name, const std::string& title,
                                    const std::string& config);
 
+// The text of the score file (the one *.ini file) in the profile folder under `config`; "" when
+// there is none.
+std::string ScoreFileText(const std::string& config);
+
 // Through X input only: Next on the start window titled `title`, then on the objective window
 // (the same title) Select None, the boxes of the objective rows `rows` (0-based) ticked,
 // `questions` typed as the number of questions, and Start Test. `shot` is called with "start"
