@@ -3,7 +3,7 @@
 # builds in build/, copies the program and its book viewer bookview into the demo test folder
 # build/demo/ (copies: the program finds its test and its viewer through its own path) and
 # starts it there.
-#   ./run.sh [Velkorin|Drumelle] [arguments...]
+#   ./run.sh [Velkorin|Drumelle|Oskavane] [arguments...]
 # The first argument names the program when it is one of the programs (Velkorin, the study
 # build, by default); the other arguments go to the program (objective numbers to preselect,
 # Qt options).
@@ -15,10 +15,12 @@ program=Velkorin
 case "${1:-}" in
   Velkorin) program=Velkorin; shift ;;
   Drumelle) program=Drumelle; shift ;;
+  Oskavane) program=Oskavane; shift ;;
 esac
 case "$program" in
   Velkorin) built="$root/build/app/Velkorin" ;;
   Drumelle) built="$root/build/builds/drill/Drumelle" ;;
+  Oskavane) built="$root/build/builds/exam/Oskavane" ;;
 esac
 
 source "$root/tools/install_packages.sh"

@@ -38,6 +38,8 @@ TAppContext& Ctx() {
 
 void SetStartSettings() { engine::OpenModeOverride = 0; }
 
+TDisclaimer* TAppContext::ObjectiveWindow() const { return dynamic_cast<TDisclaimer*>(Disclaimer); }
+
 void TAppContext::Release(QWidget* window) {
   auto it = std::find_if(windows_.begin(), windows_.end(),
                          [window](const std::unique_ptr<QWidget>& w) { return w.get() == window; });
@@ -90,7 +92,7 @@ void TAppContext::CreateWindows() {
 
 TSplash* TAppContext::MakeSplash() { return new TSplash; }
 TStartUp* TAppContext::MakeStartUp() { return new TStartUp; }
-TDisclaimer* TAppContext::MakeDisclaimer() { return new TDisclaimer; }
+TDisclaimerBase* TAppContext::MakeDisclaimer() { return new TDisclaimer; }
 TQuestions* TAppContext::MakeQuestions() { return new TQuestions; }
 TItemReview* TAppContext::MakeItemReview() { return new TItemReview; }
 TControlForm* TAppContext::MakeControlForm() { return new TControlForm; }

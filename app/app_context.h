@@ -16,6 +16,7 @@ namespace app {
 
 class TSplash;
 class TStartUp;
+class TDisclaimerBase;
 class TDisclaimer;
 class TQuestions;
 class TItemReview;
@@ -76,6 +77,10 @@ class TAppContext {
   // own is left alone.
   void Release(QWidget* window);
 
+  // The Disclaimer slot as the study's objective window (the study and the drill fill it with
+  // one); nullptr when the slot holds another class or is empty.
+  TDisclaimer* ObjectiveWindow() const;
+
   TStartUpValues Values;
   TTestState Test;
   // The program's arguments after the application object took its own (QApplication's
@@ -84,7 +89,8 @@ class TAppContext {
 
   TSplash* Splash = nullptr;
   TStartUp* StartUp = nullptr;
-  TDisclaimer* Disclaimer = nullptr;
+  // The study's objective window or another build's own window in its place.
+  TDisclaimerBase* Disclaimer = nullptr;
   TQuestions* Questions = nullptr;
   TItemReview* ItemReview = nullptr;
   TControlForm* ControlForm = nullptr;
@@ -101,7 +107,7 @@ class TAppContext {
   // window it lacks.
   virtual TSplash* MakeSplash();
   virtual TStartUp* MakeStartUp();
-  virtual TDisclaimer* MakeDisclaimer();
+  virtual TDisclaimerBase* MakeDisclaimer();
   virtual TQuestions* MakeQuestions();
   virtual TItemReview* MakeItemReview();
   virtual TControlForm* MakeControlForm();

@@ -53,7 +53,7 @@ void TClickEdit::mouseReleaseEvent(QMouseEvent* event) {
   }
 }
 
-TDisclaimer::TDisclaimer() : FormActivation(this) {
+TDisclaimer::TDisclaimer() {
   setObjectName("Disclaimer");
   setWindowTitle(Ctx().Title());
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -220,21 +220,14 @@ void TDisclaimer::NextBtnClick() {
     ctx.Values.MinutesLeft = minutes;
     control.VexaSource1.SetFileName(ctx.StartUp->VexaSource1.FileName());
     control.OnTest->ReadINI();
-    for (TTestList* list : {&control.userAnswers, &control.QuestionList, &control.marked,
-                            &control.incompletes, &control.Objective, &control.ObjectiveNo}) {
-      list->ResetToPlaceholder();
-    }
+    control.ResetAnswerLists();
     if (StrToInt(control.OnTest->text()) > StrToInt(control.TotalQuestions->text())) {
       control.OnTest->setText(control.TotalQuestions->text());
     }
     components::TWenDbf& table = *ctx.Questions->WenDbf1;
     control.TotalQuestions->setText(QString::number(table.RecCount()));
     // The points follow the test definition's count; a count of 0 has none.
-    const int32_t length = StrToInt(control.OnTest->text());
-    control.PointsPerQuestion->setText(length == 0
-                                           ? QString()
-                                           : QString::fromStdString(engine::GeneralFloatText(
-                                                 engine::RoundToReal48HalfAway(1000.0L / length))));
+    control.SetPointsPerQuestion(StrToInt(control.OnTest->text()));
     if (!control.BuildTest()) return;
   } catch (...) {
     THourglass::Restore();
@@ -251,11 +244,6 @@ void TDisclaimer::FormClose() { Ctx().StartUp->show(); }
 
 void TDisclaimer::closeEvent(QCloseEvent* event) {
   HandleCloseEvent(event, [this] { FormClose(); });
-}
-
-void TDisclaimer::keyPressEvent(QKeyEvent* event) {
-  if (RefuseEscape(event)) return;
-  QDialog::keyPressEvent(event);
 }
 
 }  // namespace app

@@ -4,7 +4,6 @@
 // entries from the test definition.
 #pragma once
 
-#include <QDialog>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,10 +12,10 @@
 #include <QTextEdit>
 #include <functional>
 
+#include "app/disclaimer_base.h"
 #include "app/window_support.h"
 #include "components/gui/rs_list_box.h"
 #include "components/gui/vexa_controls.h"
-#include "platform/gui/activation.h"
 
 class QMouseEvent;
 
@@ -32,11 +31,11 @@ class TClickEdit : public QLineEdit {
   void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-class TDisclaimer : public QDialog, public platform::gui::FormActivation {
+class TDisclaimer : public TDisclaimerBase {
  public:
   TDisclaimer();
   // Centres the window and binds the INI controls to the start window's INI source.
-  virtual void FormCreate();
+  void FormCreate() override;
 
   QLabel* Image1;
   QFrame* Panel1;
@@ -80,7 +79,6 @@ class TDisclaimer : public QDialog, public platform::gui::FormActivation {
   // The two entries from the test definition (activation step 3).
   virtual void ReadOptions();
   void closeEvent(QCloseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
 };
 
 }  // namespace app

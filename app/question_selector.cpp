@@ -80,10 +80,12 @@ void TQSelector::FilePoolsFromTable() {
   }
 }
 
-bool TQSelector::ObjectiveSelected(int k) { return Ctx().Disclaimer->rsListBox1->Checked(k - 1); }
+bool TQSelector::ObjectiveSelected(int k) {
+  return Ctx().ObjectiveWindow()->rsListBox1->Checked(k - 1);
+}
 
 int32_t TQSelector::RequestedCount() {
-  return StrToInt(Ctx().Disclaimer->NumberOfQuestions->text());
+  return StrToInt(Ctx().ObjectiveWindow()->NumberOfQuestions->text());
 }
 
 int32_t TQSelector::Share(int32_t count, int32_t active) {

@@ -82,12 +82,13 @@ class TQSelector : public QWidget, public platform::gui::FormActivation {
 
   // "A total of <n> questions are available for the objectives that you have selected."
   static std::string ShortfallText(int32_t available);
+  // A draw that takes entry Random(size - 1) of `list` (a negative result counts as 0) and
+  // returns it; `list` must not be empty.
+  static int32_t TakeRandomEntry(TRecordList& list);
 
  private:
   // A first-pass draw from pool `p`: Random(size - 1); a result above 0 takes that entry.
   void FirstPassDraw(TRecordList& pool);
-  // A draw that takes entry Random(size - 1) of `list` (a negative result counts as 0).
-  static int32_t TakeRandomEntry(TRecordList& list);
 };
 
 }  // namespace app

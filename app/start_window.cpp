@@ -28,13 +28,6 @@ std::string WithSeparator(std::string folder) {
   return folder;
 }
 
-const char kDisclaimer[] =
-    "This practice exam is provided for informational and study purposes only. It is "
-    "provided as is, without warranties of any kind, express or implied. There is no "
-    "guarantee that results achieved here correlate with results on the actual "
-    "certification exam. No part of this practice exam may be reproduced or distributed "
-    "without the written permission of its publisher.";
-
 components::TVexaEdit* HiddenEdit(QWidget* parent, const char* name, const char* section,
                                   const char* key, components::TVexaSource* source) {
   auto* edit = new components::TVexaEdit(parent);
@@ -49,6 +42,27 @@ components::TVexaEdit* HiddenEdit(QWidget* parent, const char* name, const char*
 }
 
 }  // namespace
+
+const char kDisclaimer[] =
+    "This practice exam is provided for informational and study purposes only. It is "
+    "provided as is, without warranties of any kind, express or implied. There is no "
+    "guarantee that results achieved here correlate with results on the actual "
+    "certification exam. No part of this practice exam may be reproduced or distributed "
+    "without the written permission of its publisher.";
+
+void LoadLogos(const std::string& folder, QLabel* logo1, QLabel* logo2, QLabel* logo3) {
+  const std::pair<const char*, QLabel*> logos[] = {
+      {"Logo1.bmp", logo1}, {"Logo2.bmp", logo2}, {"Logo3.bmp", logo3}};
+  for (const auto& [file, image] : logos) {
+    const std::string path = platform::ResolveCase(WithSeparator(folder) + file);
+    QPixmap bitmap;
+    if (platform::PathExists(path) && bitmap.load(QString::fromLocal8Bit(path), "BMP")) {
+      image->setPixmap(bitmap);
+    } else {
+      image->clear();
+    }
+  }
+}
 
 TStartUp::TStartUp() : FormActivation(this) {
   setObjectName("StartUp");
@@ -142,19 +156,7 @@ void TStartUp::FormCreate() {
   FileListBox1->Update();
 }
 
-void TStartUp::FormShow() {
-  const std::pair<const char*, QLabel*> logos[] = {
-      {"Logo1.bmp", Logo1}, {"Logo2.bmp", Logo2}, {"Logo3.bmp", Logo3}};
-  for (const auto& [file, image] : logos) {
-    const std::string path = platform::ResolveCase(WithSeparator(FileListBox1->Directory) + file);
-    QPixmap bitmap;
-    if (platform::PathExists(path) && bitmap.load(QString::fromLocal8Bit(path), "BMP")) {
-      image->setPixmap(bitmap);
-    } else {
-      image->clear();
-    }
-  }
-}
+void TStartUp::FormShow() { LoadLogos(FileListBox1->Directory, Logo1, Logo2, Logo3); }
 
 void TStartUp::FormActivate() {
   if (!DiscoverTest()) return;
@@ -196,8 +198,12 @@ void TStartUp::RereadKeys() {
   }
 }
 
+std::vector<components::TVexaEdit*> TStartUp::RequiredNumberEdits() {
+  return {VexaEdit2, VexaEdit3};
+}
+
 bool TStartUp::CheckRequiredNumbers() {
-  for (components::TVexaEdit* edit : {VexaEdit2, VexaEdit3}) {
+  for (components::TVexaEdit* edit : RequiredNumberEdits()) {
     if (!WholeNumber(QStringToAnsi(edit->text()))) {
       QuitWithMessage(BadNumberMessage(std::string(edit->INIItem()), ini_name_));
       return false;

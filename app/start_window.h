@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <string>
+#include <vector>
 
 #include "app/file_list_box.h"
 #include "components/core/vexa_source.h"
@@ -86,6 +87,8 @@ class TStartUp : public QDialog, public platform::gui::FormActivation {
   // Checks the keys that must hold whole numbers; shows the message and ends the program when
   // one does not. Runs before any start-up value is stored.
   virtual bool CheckRequiredNumbers();
+  // The edits CheckRequiredNumbers checks, in order: Time Limit and Passing Score.
+  virtual std::vector<components::TVexaEdit*> RequiredNumberEdits();
   virtual void StoreOptions();          // step 4: the options taken from the controls
   virtual void ShowReferencesButton();  // step 5
   virtual void StoreNumbers();          // steps 6 to 8
@@ -100,6 +103,14 @@ class TStartUp : public QDialog, public platform::gui::FormActivation {
   // The test definition in use (a bare name).
   std::string ini_name_;
 };
+
+// The disclaimer paragraph of the start window (and of the practice exam's confirmation).
+extern const char kDisclaimer[];
+
+// Shows Logo1.bmp, Logo2.bmp and Logo3.bmp of `folder` (with or without the final "/"; names
+// matched regardless of case) in the three images; an image whose file is missing or no
+// bitmap is cleared.
+void LoadLogos(const std::string& folder, QLabel* logo1, QLabel* logo2, QLabel* logo3);
 
 // Names of the test-definition keys.
 inline constexpr const char* kTestInfo = "TestInfo";

@@ -83,6 +83,19 @@ void TControlForm::FormCreate() {
   }
 }
 
+void TControlForm::ResetAnswerLists() {
+  for (TTestList* list :
+       {&userAnswers, &QuestionList, &marked, &incompletes, &Objective, &ObjectiveNo}) {
+    list->ResetToPlaceholder();
+  }
+}
+
+void TControlForm::SetPointsPerQuestion(int32_t length) {
+  PointsPerQuestion->setText(length == 0 ? QString()
+                                         : QString::fromStdString(engine::GeneralFloatText(
+                                               engine::RoundToReal48HalfAway(1000.0L / length))));
+}
+
 int32_t TControlForm::BuildCount() { return Ctx().Test.QuestionCount; }
 
 std::string TControlForm::CorrectAnswersOfRecord() const {

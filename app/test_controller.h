@@ -44,6 +44,13 @@ class TControlForm : public QWidget, public platform::gui::FormActivation {
   // least 1.
   virtual void GradeTest();
 
+  // Empties the per-question lists the user's work fills (userAnswers, QuestionList, marked,
+  // incompletes, Objective, ObjectiveNo) down to their placeholder "0".
+  void ResetAnswerLists();
+  // PointsPerQuestion for a test of `length` questions: 1000 / length as the 6-byte real holds
+  // it; empty for a length of 0, which has none.
+  void SetPointsPerQuestion(int32_t length);
+
   // The percentage of the questions of objective k (1 ... kObjectives) answered correctly,
   // rounded with halves to even; 0 for an objective without questions.
   int32_t ObjectivePercent(int k) const;

@@ -69,9 +69,9 @@ void BM_StartTest100From100k(benchmark::State& state) {
     WaitForActivation(context->StartUp);
     context->StartUp->NextBtnClick();
     WaitForActivation(context->Disclaimer);
-    context->Disclaimer->NumberOfQuestions->setText("100");
+    context->ObjectiveWindow()->NumberOfQuestions->setText("100");
     state.ResumeTiming();
-    context->Disclaimer->NextBtnClick();
+    context->ObjectiveWindow()->NextBtnClick();
     state.PauseTiming();
     if (context->Test.QuestionCount != 100 || context->ControlForm->RecordNo.Count() != 101) {
       state.SkipWithError("the test was not built");

@@ -30,7 +30,7 @@ TResults* TDrillContext::DrillResults() const { return static_cast<TResults*>(Re
 TQSelector* TDrillContext::DrillQSelector() const { return static_cast<TQSelector*>(QSelector); }
 
 app::TStartUp* TDrillContext::MakeStartUp() { return new TStartUp; }
-app::TDisclaimer* TDrillContext::MakeDisclaimer() { return new TDisclaimer; }
+app::TDisclaimerBase* TDrillContext::MakeDisclaimer() { return new TDisclaimer; }
 app::TQuestions* TDrillContext::MakeQuestions() { return new TQuestions; }
 app::TControlForm* TDrillContext::MakeControlForm() { return new TControlForm; }
 app::TResults* TDrillContext::MakeResults() { return new TResults; }

@@ -28,7 +28,7 @@ class TDrillContext : public app::TAppContext {
 
  protected:
   app::TStartUp* MakeStartUp() override;
-  app::TDisclaimer* MakeDisclaimer() override;
+  app::TDisclaimerBase* MakeDisclaimer() override;
   app::TQuestions* MakeQuestions() override;
   app::TControlForm* MakeControlForm() override;
   app::TResults* MakeResults() override;

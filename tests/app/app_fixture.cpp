@@ -228,8 +228,8 @@ void AppTest::ReviewStartTest(const std::vector<samples::QuestionRecord>& rows, 
   def.questions = std::to_string(count);
   OpenTest(def, table);
   OpenObjectiveWindow();
-  context_->Disclaimer->NumberOfQuestions->setText(QString::number(count));
-  context_->Disclaimer->NextBtn->click();
+  context_->ObjectiveWindow()->NumberOfQuestions->setText(QString::number(count));
+  context_->ObjectiveWindow()->NextBtn->click();
   ASSERT_EQ(context_->Test.QuestionCount, count);
   for (int item = 1; item <= count; ++item) ReviewStoreItem(item, false, true, "");
 }
@@ -264,8 +264,8 @@ int AppTest::ReviewRecordOf(int item) const {
 
 void AppTest::GradingStartTest(int questions) {
   OpenObjectiveWindow();
-  context_->Disclaimer->NumberOfQuestions->setText(QString::number(questions));
-  context_->Disclaimer->NextBtn->click();
+  context_->ObjectiveWindow()->NumberOfQuestions->setText(QString::number(questions));
+  context_->ObjectiveWindow()->NextBtn->click();
   ASSERT_TRUE(context_->Test.TestRunning) << "no test was built";
 }
 

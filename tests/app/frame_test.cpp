@@ -56,7 +56,7 @@ TEST_F(FrameTest, EscapeClosesNoDialogAndClosingTheObjectiveWindowShowsTheStartW
   EXPECT_TRUE(context_->StartUp->isVisible());
   OpenObjectiveWindow();
   EXPECT_TRUE(context_->StartUp->isHidden());
-  QTest::keyClick(context_->Disclaimer->NumberOfQuestions, Qt::Key_Escape);
+  QTest::keyClick(context_->ObjectiveWindow()->NumberOfQuestions, Qt::Key_Escape);
   QTest::keyClick(context_->Disclaimer, Qt::Key_Escape);
   EXPECT_TRUE(context_->Disclaimer->isVisible());
   context_->Disclaimer->close();

@@ -22,7 +22,7 @@ namespace {
 
 class ObjectiveWindowTest : public AppTest {
  protected:
-  app::TDisclaimer& Window() { return *context_->Disclaimer; }
+  app::TDisclaimer& Window() { return *context_->ObjectiveWindow(); }
   app::TControlForm& Control() { return *context_->ControlForm; }
   std::vector<bool> Checks() {
     std::vector<bool> checks;

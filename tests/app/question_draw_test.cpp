@@ -63,7 +63,7 @@ class QuestionDrawTest : public AppTest {
   }
   // Checks exactly the objectives in `checked` (1-based) and requests `request` questions.
   void Select(const std::set<int>& checked, int request) {
-    app::TDisclaimer& window = *context_->Disclaimer;
+    app::TDisclaimer& window = *context_->ObjectiveWindow();
     for (int line = 0; line < window.rsListBox1->Count(); ++line) {
       window.rsListBox1->SetChecked(line, checked.count(line + 1) > 0);
     }

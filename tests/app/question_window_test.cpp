@@ -239,8 +239,8 @@ TEST_F(QuestionWindowTest, TheWalkBeforeTheFirstShowKeepsOnlyTheItemState) {
     EXPECT_TRUE(w.RichEdit6->toPlainText().isEmpty()) << "no text set before the show";
     EXPECT_EQ(w.windowTitle(), "Item 1");
     OpenObjectiveWindow();
-    context_->Disclaimer->NumberOfQuestions->setText("1");
-    context_->Disclaimer->NextBtnClick();
+    context_->ObjectiveWindow()->NumberOfQuestions->setText("1");
+    context_->ObjectiveWindow()->NextBtnClick();
     ASSERT_TRUE(w.isVisible());
     ASSERT_EQ(Control().RecordNo[1], "1");
     EXPECT_EQ(w.RichEdit1->height(), five_met ? 42 : 41) << five_met;

@@ -53,8 +53,8 @@ class TestControllerTest : public AppTest {
   // Starts a test of every record but the last from the objective window.
   void StartAll(int questions) {
     OpenObjectiveWindow();
-    context_->Disclaimer->NumberOfQuestions->setText(QString::number(questions));
-    context_->Disclaimer->NextBtn->click();
+    context_->ObjectiveWindow()->NumberOfQuestions->setText(QString::number(questions));
+    context_->ObjectiveWindow()->NextBtn->click();
   }
   // The correct answers by record number.
   std::map<std::string, std::string> AnswersByRecord() {

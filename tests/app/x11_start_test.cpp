@@ -45,7 +45,7 @@ TEST_F(X11StartTest, TheObjectiveWindowAndThePleaseWaitDialogOnTheDemoTest) {
   CreateWindows();
   ASSERT_TRUE(ShowAndActivate(context_->StartUp));
   context_->StartUp->NextBtnClick();
-  app::TDisclaimer* window = context_->Disclaimer;
+  app::TDisclaimer* window = context_->ObjectiveWindow();
   ASSERT_TRUE(WaitForActivation(window));
   SaveScreenshot(window, "app_objective_window.png");
   EXPECT_EQ(window->size(), QSize(629, 431));

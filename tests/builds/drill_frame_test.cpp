@@ -45,7 +45,7 @@ class RecordingDrillContext : public drill::TDrillContext {
   }
   app::TSplash* MakeSplash() override { return Note(TDrillContext::MakeSplash()); }
   app::TStartUp* MakeStartUp() override { return Note(TDrillContext::MakeStartUp()); }
-  app::TDisclaimer* MakeDisclaimer() override { return Note(TDrillContext::MakeDisclaimer()); }
+  app::TDisclaimerBase* MakeDisclaimer() override { return Note(TDrillContext::MakeDisclaimer()); }
   app::TQuestions* MakeQuestions() override { return Note(TDrillContext::MakeQuestions()); }
   app::TItemReview* MakeItemReview() override { return Note(TDrillContext::MakeItemReview()); }
   app::TControlForm* MakeControlForm() override { return Note(TDrillContext::MakeControlForm()); }

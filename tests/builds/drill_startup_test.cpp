@@ -66,7 +66,7 @@ class DrillStartTest : public DrillTest {
   }
   // Checks exactly the objectives in `checked` (1-based) and requests `request` questions.
   void Select(const std::set<int>& checked, int request) {
-    app::TDisclaimer& window = *context_->Disclaimer;
+    app::TDisclaimer& window = *context_->ObjectiveWindow();
     for (int line = 0; line < window.rsListBox1->Count(); ++line) {
       window.rsListBox1->SetChecked(line, checked.count(line + 1) > 0);
     }
@@ -175,7 +175,7 @@ TEST_F(DrillStartTest, TheWholeStartBuildsThirtyCardsOfTheFlaggedRecords) {
   Open(rows);
   Select({1, 2}, 50);
   services_->AnswerBox(platform::kResultOk, kShortfall30);
-  context_->Disclaimer->NextBtn->click();
+  context_->ObjectiveWindow()->NextBtn->click();
   EXPECT_EQ(context_->Test.QuestionCount, 30);
   app::TControlForm& control = *context_->ControlForm;
   ASSERT_EQ(control.RecordNo.Count(), 31);
@@ -193,7 +193,7 @@ TEST_F(DrillStartTest, NoFlaggedQuestionEndsTheProgramWithOneMessageBeforeTheDra
   Select({1}, 10);
   const int records_before = context_->ControlForm->RecordNo.Count();
   services_->AnswerBox(platform::kResultOk, drill::kNoQuestionsMessage);
-  context_->Disclaimer->NextBtn->click();
+  context_->ObjectiveWindow()->NextBtn->click();
   app::TAppContext& ctx = *context_;
   EXPECT_EQ(services_->CallKinds(), (std::vector<std::string>{"MessageBox", "Quit"}))
       << "one box, the end requested, and no seed taken";

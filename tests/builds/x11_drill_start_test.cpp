@@ -64,7 +64,7 @@ TEST_F(X11DrillStartTest, QtOptionsAreNoArgumentsAndOneNumberChecksOnlyItsObject
                  QApplication::style()->name().toUtf8().constData());
     ShowAndActivate(context_->StartUp);
     OpenObjectiveWindow();
-    const components::TrsListBox& list = *context_->Disclaimer->rsListBox1;
+    const components::TrsListBox& list = *context_->ObjectiveWindow()->rsListBox1;
     std::fprintf(stderr, "checked %d%d%d title %s\n", list.Checked(0), list.Checked(1),
                  list.Checked(2), context_->Disclaimer->windowTitle().toUtf8().constData());
     std::fflush(stderr);
