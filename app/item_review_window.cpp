@@ -230,7 +230,7 @@ void TItemReview::FormShow() {
   const auto entry = [](const TTestList& list, int32_t i, const char* none) {
     return i < list.Count() ? list[i] : std::string(none);
   };
-  for (int32_t i = 1; i <= ctx.Test.QuestionCount; ++i) {
+  for (int32_t i = 1, rows = RowCount(); i <= rows; ++i) {
     const TReviewRow row =
         ReviewRow(i, entry(control.marked, i, "o"), entry(control.incompletes, i, "I"),
                   entry(control.userAnswers, i, "     "), entry(control.QuestionList, i, ""));
@@ -309,14 +309,25 @@ void TItemReview::rsListBox1DblClick() {
   ShowReviewedItem(row + 1);
 }
 
+int32_t TItemReview::RowCount() const { return Ctx().Test.QuestionCount; }
+
 void TItemReview::ShowReviewedItem(int32_t n) {
   TQuestions& q = Questions();
-  const TControlForm& control = Control();
   for (QWidget* hidden : std::initializer_list<QWidget*>{
            q.ChapterRefControl(), q.FeedBackEdit, q.ListBox2, q.GoToBtn, q.NextMarkedBtn,
            q.PrevMarkedBtn, q.NextIncompleteBtn, q.PrevIncompleteBtn}) {
     hidden->hide();
   }
+  ShowItemState(n);
+  q.NewNextBtn->show();
+  q.newPrevBtn->show();
+  q.show();
+  CloseWindow(this);
+}
+
+void TItemReview::ShowItemState(int32_t n) {
+  TQuestions& q = Questions();
+  const TControlForm& control = Control();
   GoToItem(n);
   SetItemCaption();
   const std::string mark = EntryOr(control.marked, n, "o");
@@ -332,15 +343,13 @@ void TItemReview::ShowReviewedItem(int32_t n) {
   q.MarkCheckBox->setChecked(mark == "M");
   for (int i = 0; i < 5; ++i) AnswerBox(i)->SetChecked(Contains(answers, char('A' + i)));
   q.rsSuperCheck5->setVisible(!q.WenMemo5->Text().empty());
-  q.NewNextBtn->show();
-  q.newPrevBtn->show();
-  q.show();
-  CloseWindow(this);
 }
 
-void TItemReview::Button5Click() {
+void TItemReview::Button5Click() { PrintRows(kPrintoutHeading); }
+
+void TItemReview::PrintRows(const char* heading) {
   QStringList lines;
-  for (const std::string& line : ReviewPrintout(kPrintoutHeading, Rows())) {
+  for (const std::string& line : ReviewPrintout(heading, Rows())) {
     lines << AnsiToQString(line);
   }
   RichEdit1->setPlainText(lines.join('\n'));

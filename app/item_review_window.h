@@ -78,6 +78,16 @@ class TItemReview : public QWidget, public platform::gui::FormActivation {
   void FormActivate() override;
   // Refuses a close that our own code did not ask for: the frame has no close box.
   void closeEvent(QCloseEvent* event) override;
+
+  // The number of rows the show lists: items 1 to the test's question count.
+  virtual int32_t RowCount() const;
+  // Item `n` on the question window with its stored mark and answers, its boxes' style and
+  // group from its correct answers, box E by its answer, and the caption; the window is not
+  // shown yet.
+  void ShowItemState(int32_t n);
+  // Prints the rows in letters under `heading` and an empty line, one job titled "Item
+  // Review"; a failed print throws its error.
+  void PrintRows(const char* heading);
 };
 
 }  // namespace app

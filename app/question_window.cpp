@@ -469,6 +469,18 @@ void TQuestions::WenDbf1DataChange(components::TWenDataSource*, components::TWen
   ChooseAnswerLayout();
   if (show && layout_ != before) ApplyAnswerLayout();
   if (show) ShowRecord();
+  ShowItemState();
+}
+
+void TQuestions::ShowItem() {
+  ApplyAnswerLayout();
+  ShowRecord();
+  ShowItemStateFirst();
+}
+
+void TQuestions::ShowItemState() {
+  const bool show = shown_once_;
+  if (show) ClearAnswerBoxes();
   SetCheckStyles();
   if (show) ShowAnswerBoxes();
   RebuildNumberLists();
@@ -478,9 +490,8 @@ void TQuestions::WenDbf1DataChange(components::TWenDataSource*, components::TWen
   }
 }
 
-void TQuestions::ShowItem() {
-  ApplyAnswerLayout();
-  ShowRecord();
+void TQuestions::ShowItemStateFirst() {
+  ClearAnswerBoxes();
   ApplyBoxStyle();
   ShowAnswerBoxes();
   RestoreItemState();
@@ -513,14 +524,21 @@ void TQuestions::ShowRecord() {
   HideReferences();
   ShowTexts();
   FitQuestionWidth();
+  FitAnswerWidths();
+  for (int i = 0; i < 5; ++i) SetEditColor(AnswerEdit(i), Qt::white);
+  EnableExhibit();
+}
+
+void TQuestions::ClearAnswerBoxes() {
+  rsSuperCheck1->setFocus();
+  for (int i = 0; i < 5; ++i) Box(i)->SetChecked(false);
+}
+
+void TQuestions::FitAnswerWidths() {
   for (int i = 0; i < 5; ++i) {
     TRichEdit* edit = AnswerEdit(i);
     if (edit->width() != kAnswerWidth) edit->resize(kAnswerWidth, edit->height());
   }
-  for (int i = 0; i < 5; ++i) SetEditColor(AnswerEdit(i), Qt::white);
-  EnableExhibit();
-  rsSuperCheck1->setFocus();
-  for (int i = 0; i < 5; ++i) Box(i)->SetChecked(false);
 }
 
 void TQuestions::HideReferences() {

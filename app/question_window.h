@@ -81,7 +81,7 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   void RichEdit3ResizeRequest();
   void RichEdit4ResizeRequest();
   void RichEdit5ResizeRequest();
-  void RichEdit6ResizeRequest();
+  virtual void RichEdit6ResizeRequest();
 
   // Stores the current item into the controller's lists as Next does (nothing when the item
   // lies beyond the test's length).
@@ -252,6 +252,17 @@ class TQuestions : public QWidget, public platform::gui::FormActivation {
   void ShowTexts();
   // RichEdit6 back to its width after a resize request.
   void FitQuestionWidth();
+  // RichEdit1 ... RichEdit5 back to their width after a resize request.
+  void FitAnswerWidths();
+  // The item's state after a record move, from the focus on answer A on: the boxes cleared,
+  // their style and group from the record's correct flags, the third to fifth boxes shown by
+  // their answers, the number lists rebuilt, the stored mark and answers back, the repaint.
+  // Before the first show only the style and group and the number lists are kept.
+  void ShowItemState();
+  // The controls' part of ShowItemState at the first show, from the state kept before it.
+  void ShowItemStateFirst();
+  // The focus on answer A and the five answer boxes unchecked.
+  void ClearAnswerBoxes();
   // ExhibitBtn enabled when the record names an exhibit.
   void EnableExhibit();
   // Next's test for the end of the test: the last item was stored on this Next.

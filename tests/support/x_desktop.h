@@ -37,15 +37,17 @@ inline std::string VisibleWindowsTitled(const std::string& title) {
   return XdoTool({"search", "--onlyvisible", "--name", QString::fromStdString("^" + title + "$")});
 }
 
-// The id of the one visible window titled exactly `title` other than `except`, polled for up to
-// 20 s; "" when none appeared.
+// The id of the one visible window titled exactly `title` other than `except` (which may stay
+// visible beside it), polled for up to 20 s; "" when none appeared.
 inline std::string WaitForWindow(const std::string& title, const std::string& except = "") {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (std::chrono::steady_clock::now() < deadline) {
-    const std::string ids = VisibleWindowsTitled(title);
-    if (!ids.empty() && ids.find('\n') == std::string::npos && ids != except) {
+    QStringList ids = QString::fromStdString(VisibleWindowsTitled(title)).split('\n');
+    ids.removeAll(QString());
+    ids.removeAll(QString::fromStdString(except));
+    if (ids.size() == 1) {
       std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let it settle and paint
-      return ids;
+      return ids.front().toStdString();
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
