@@ -288,8 +288,14 @@ TEST_F(ExamStartTest, TheTestIsAsLongAsTheDrawDelivers) {
             (std::set<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
   EXPECT_EQ(context_->Questions->windowTitle(), "Item 1 of 10");
 
-  // Every item answered right scores the full 1000 over the 10.
+  // Every item answered right; Next on item 10 opens the review over the 10 items, and the
+  // grade is the full 1000 over the 10.
   GradingStoreAnswers(10, [](const std::string&, const std::string& correct) { return correct; });
+  context_->Questions->GoToItem(10);
+  EXPECT_EQ(context_->Questions->windowTitle(), "Item 10 of 10");
+  context_->Questions->NewNextBtnClick();
+  EXPECT_TRUE(context_->ItemReview->isVisible());
+  EXPECT_EQ(context_->ItemReview->rsListBox1->Count(), 10);
   Control().GradeTest();
   EXPECT_EQ(context_->Results->UserScore->text(), "1000");
   EXPECT_EQ(context_->Results->Grade->text(), "Pass");
