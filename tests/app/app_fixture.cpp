@@ -7,9 +7,17 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/building_test_dlg.h"
 #include "app/exhibit_window.h"
+#include "app/item_review_window.h"
+#include "app/missed_items_window.h"
+#include "app/notes_window.h"
+#include "app/objective_break.h"
 #include "app/objective_window.h"
+#include "app/question_selector.h"
 #include "app/question_window.h"
+#include "app/results_window.h"
+#include "app/splash.h"
 #include "app/start_window.h"
 #include "app/test_controller.h"
 #include "app/window_support.h"
@@ -25,6 +33,12 @@
 #include "tests/support/qt_test_main.h"
 
 namespace testing_support {
+
+std::vector<QWidget*> ContextSlots(const app::TAppContext& c) {
+  return {c.Splash,      c.StartUp, c.Disclaimer,     c.Questions,       c.ItemReview,
+          c.ControlForm, c.Results, c.ObjectiveBreak, c.BuildingTestDlg, c.QSelector,
+          c.ExhibitWnd,  c.Notes,   c.MissedItemsWnd};
+}
 
 void WriteQuestionTable(const std::string& path, const std::vector<TestRecord>& records) {
   std::vector<samples::QuestionRecord> rows;

@@ -63,6 +63,9 @@ struct TestDefinition {
 };
 void WriteTestDefinition(const std::string& path, const TestDefinition& def);
 
+// The windows as the context's slots hold them, in the study build's order.
+std::vector<QWidget*> ContextSlots(const app::TAppContext& c);
+
 class AppTest : public ::testing::Test {
  protected:
   void SetUp() override;

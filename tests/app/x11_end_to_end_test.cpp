@@ -25,14 +25,9 @@ class X11DesktopEndToEndTest : public AppTest {
 };
 
 TEST_F(X11DesktopEndToEndTest, AStudyTestFromTheStartWindowToTheMissedReport) {
-  CopyDemo(folder());
-  const std::string program = folder() + "Velkorin";
-  std::filesystem::copy_file(PX_VELKORIN, program);
-  const FolderSnapshot before = Snapshot(folder());
   const std::string config = dir_ / "e2e-config";
-  ChildProcesses children;
-  const pid_t pid = StartProgram(children, program, config, 110);
-  ASSERT_GT(pid, 0);
+  ProgramRun run(PX_VELKORIN, folder(), "Velkorin", config);
+  ASSERT_GT(run.pid, 0);
 
   // The first and third objectives, 5 questions.
   ASSERT_FALSE(
@@ -73,7 +68,7 @@ TEST_F(X11DesktopEndToEndTest, AStudyTestFromTheStartWindowToTheMissedReport) {
   ASSERT_FALSE(missed.empty()) << "the missed-questions report";
   Shot("7_missed");
   ClickAt(missed, 575, 412);  // Exit
-  EXPECT_EQ(children.Wait(pid), 0) << "Exit ends the program";
+  EXPECT_EQ(run.children.Wait(run.pid), 0) << "Exit ends the program";
 
   // The score file in the profile folder: the total, pass or fail, and the objectives'
   // sections (the two chosen objectives were graded, the others are absent).
@@ -88,7 +83,7 @@ TEST_F(X11DesktopEndToEndTest, AStudyTestFromTheStartWindowToTheMissedReport) {
        at = scores.find("VelkorScore=", at + 1))
     ++sections;
   EXPECT_EQ(sections, 2u) << scores;
-  EXPECT_EQ(SnapshotChanges(before, Snapshot(folder())), "") << "files of the test folder changed";
+  EXPECT_EQ(run.FolderChanges(), "") << "files of the test folder changed";
 }
 
 }  // namespace

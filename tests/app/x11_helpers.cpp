@@ -86,6 +86,18 @@ void ExpectProgramShowsStartWindow(const std::string& built, const std::string& 
   EXPECT_EQ(children.Wait(pid), -1) << "the program ended on its own";
 }
 
+ProgramRun::ProgramRun(const std::string& built, const std::string& test_folder,
+                       const std::string& name, const std::string& config)
+    : folder(test_folder) {
+  CopyDemo(folder);
+  const std::string program = folder + name;
+  std::filesystem::copy_file(built, program);
+  before = Snapshot(folder);
+  pid = StartProgram(children, program, config, 110);
+}
+
+std::string ProgramRun::FolderChanges() const { return SnapshotChanges(before, Snapshot(folder)); }
+
 std::string ScoreFileText(const std::string& config) {
   std::string text;
   if (!std::filesystem::exists(config)) return text;

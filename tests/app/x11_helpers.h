@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/processes.h"
+#include "tests/support/x_desktop.h"
 
 namespace testing_support {
 
@@ -28,6 +29,21 @@ std::vector<std::string> VisibleWindowSizes(const std::string& name);
 // `config` and an alarm of `alarm_seconds`; its pid, or -1 when the fork failed.
 pid_t StartProgram(ChildProcesses& children, const std::string& program, const std::string& config,
                    unsigned alarm_seconds);
+
+// One run of a built program for an end-to-end test: the demo test copied into `folder`, the
+// program `built` copied in as `name`, a snapshot of the folder taken, and the program started
+// (StartProgram) with the profile folder under `config`.
+struct ProgramRun {
+  ProgramRun(const std::string& built, const std::string& folder, const std::string& name,
+             const std::string& config);
+  // The files of `folder` that changed since the start, one name per line.
+  std::string FolderChanges() const;
+
+  std::string folder;
+  FolderSnapshot before;
+  ChildProcesses children;
+  pid_t pid = -1;
+};
 
 // Copies the built program `built` into `folder` (which holds a test) as `program_name`,
 // starts it from "/" with XDG_CONFIG_HOME `config` on the X display, and expects a visible

@@ -25,13 +25,6 @@ namespace {
 
 class DrillFrameTest : public DrillTest {};
 
-// The windows as the context's slots hold them, in the build's order.
-std::vector<QWidget*> Slots(const app::TAppContext& c) {
-  return {c.Splash,      c.StartUp, c.Disclaimer,     c.Questions,       c.ItemReview,
-          c.ControlForm, c.Results, c.ObjectiveBreak, c.BuildingTestDlg, c.QSelector,
-          c.ExhibitWnd,  c.Notes,   c.MissedItemsWnd};
-}
-
 // The drill context, recording the order in which its windows are made.
 class RecordingDrillContext : public drill::TDrillContext {
  public:
@@ -73,7 +66,7 @@ TEST_F(DrillFrameTest, TheDrillMakesTwelveWindowsInOrderWithoutTheMissedItemsWin
       "Results", "ObjectiveBreak", "BuildingTestDlg", "QSelector", "ExhibitWnd", "Notes",
       "null"};
   EXPECT_EQ(recording->made, order);
-  const std::vector<QWidget*> windows = Slots(*context_);
+  const std::vector<QWidget*> windows = ContextSlots(*context_);
   for (size_t i = 0; i < 12; ++i) {
     ASSERT_NE(windows[i], nullptr) << order[i];
     EXPECT_EQ(windows[i]->objectName().toStdString(), order[i]);
@@ -86,7 +79,7 @@ TEST_F(DrillFrameTest, TheDrillMakesTwelveWindowsInOrderWithoutTheMissedItemsWin
 TEST_F(DrillFrameTest, TheStudyContextStillMakesThirteenWindows) {
   context_ = AppTest::MakeContext();
   context_->CreateWindows();
-  for (QWidget* window : Slots(*context_)) EXPECT_NE(window, nullptr);
+  for (QWidget* window : ContextSlots(*context_)) EXPECT_NE(window, nullptr);
   EXPECT_EQ(context_->MissedItemsWnd->objectName(), "MissedItemsWnd");
 }
 

@@ -23,15 +23,9 @@ namespace {
 
 class ExamFrameTest : public ExamTest {};
 
-std::vector<QWidget*> Slots(const app::TAppContext& c) {
-  return {c.Splash,      c.StartUp, c.Disclaimer,     c.Questions,       c.ItemReview,
-          c.ControlForm, c.Results, c.ObjectiveBreak, c.BuildingTestDlg, c.QSelector,
-          c.ExhibitWnd,  c.Notes,   c.MissedItemsWnd};
-}
-
 TEST_F(ExamFrameTest, TheExamMakesTwelveWindowsWithoutNotesAndItsOwnClasses) {
   CreateWindows();
-  const std::vector<QWidget*> windows = Slots(*context_);
+  const std::vector<QWidget*> windows = ContextSlots(*context_);
   for (size_t i = 0; i < windows.size(); ++i) {
     if (i == 11) continue;
     EXPECT_NE(windows[i], nullptr) << i;
@@ -61,7 +55,7 @@ TEST_F(ExamFrameTest, TheExamMakesTwelveWindowsWithoutNotesAndItsOwnClasses) {
 TEST_F(ExamFrameTest, TheStudyContextStillMakesThirteenWindows) {
   context_ = AppTest::MakeContext();
   context_->CreateWindows();
-  for (QWidget* window : Slots(*context_)) EXPECT_NE(window, nullptr);
+  for (QWidget* window : ContextSlots(*context_)) EXPECT_NE(window, nullptr);
   EXPECT_NE(context_->ObjectiveWindow(), nullptr);
   EXPECT_EQ(context_->Title(), "Velkorin");
 }

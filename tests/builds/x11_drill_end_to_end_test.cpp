@@ -28,14 +28,9 @@ class X11DesktopDrillEndToEndTest : public DrillTest {
 };
 
 TEST_F(X11DesktopDrillEndToEndTest, ADrillFromTheStartWindowToTheEndOfTheSet) {
-  CopyDemo(folder());
-  const std::string program = folder() + "Drumelle";
-  std::filesystem::copy_file(PX_DRUMELLE, program);
-  const FolderSnapshot before = Snapshot(folder());
   const std::string config = dir_ / "e2e-config";
-  ChildProcesses children;
-  const pid_t pid = StartProgram(children, program, config, 110);
-  ASSERT_GT(pid, 0);
+  ProgramRun run(PX_DRUMELLE, folder(), "Drumelle", config);
+  ASSERT_GT(run.pid, 0);
 
   // The first objective alone, 3 cards.
   const std::string card =
@@ -61,10 +56,10 @@ TEST_F(X11DesktopDrillEndToEndTest, ADrillFromTheStartWindowToTheEndOfTheSet) {
 
   PressKeys({"alt+f"});
   PressKeys({"x"});  // File, Exit
-  EXPECT_EQ(children.Wait(pid), 0) << "Exit ends the program";
+  EXPECT_EQ(run.children.Wait(run.pid), 0) << "Exit ends the program";
 
   EXPECT_FALSE(std::filesystem::exists(config + "/practice-exam")) << "a drill writes no scores";
-  EXPECT_EQ(SnapshotChanges(before, Snapshot(folder())), "") << "files of the test folder changed";
+  EXPECT_EQ(run.FolderChanges(), "") << "files of the test folder changed";
 }
 
 }  // namespace

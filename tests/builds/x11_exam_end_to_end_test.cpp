@@ -26,14 +26,9 @@ class X11DesktopExamEndToEndTest : public ExamTest {
 };
 
 TEST_F(X11DesktopExamEndToEndTest, AnExamFromTheStartWindowToTheScoreReport) {
-  CopyDemo(folder());
-  const std::string program = folder() + "Oskavane";
-  std::filesystem::copy_file(PX_OSKAVANE, program);
-  const FolderSnapshot before = Snapshot(folder());
   const std::string config = dir_ / "e2e-config";
-  ChildProcesses children;
-  const pid_t pid = StartProgram(children, program, config, 110);
-  ASSERT_GT(pid, 0);
+  ProgramRun run(PX_OSKAVANE, folder(), "Oskavane", config);
+  ASSERT_GT(run.pid, 0);
 
   const std::string start = WaitForWindow(kTitle);
   ASSERT_FALSE(start.empty()) << "no start window";
@@ -67,14 +62,14 @@ TEST_F(X11DesktopExamEndToEndTest, AnExamFromTheStartWindowToTheScoreReport) {
   ASSERT_FALSE(results.empty()) << "Grade Now shows the score report";
   Shot("results");
   ClickAt(results, 576, 408);  // Exit
-  EXPECT_EQ(children.Wait(pid), 0) << "Exit ends the program";
+  EXPECT_EQ(run.children.Wait(run.pid), 0) << "Exit ends the program";
 
   const std::string scores = ScoreFileText(config);
   EXPECT_NE(scores.find("[Scores]"), std::string::npos) << scores;
   EXPECT_NE(scores.find("OskavaneScore="), std::string::npos) << scores;
   EXPECT_NE(scores.find("OskavanePassFail="), std::string::npos) << scores;
   EXPECT_EQ(scores.find("Velkorin"), std::string::npos) << scores;
-  EXPECT_EQ(SnapshotChanges(before, Snapshot(folder())), "") << "files of the test folder changed";
+  EXPECT_EQ(run.FolderChanges(), "") << "files of the test folder changed";
 }
 
 }  // namespace
