@@ -28,7 +28,7 @@ class TQuestions : public app::TQuestions {
   // tick that comes while the message stands shows -1 minutes and does not grade again.
   void Timer1Timer() override;
   // Exit: ends the program.
-  void HelpBtnClick();
+  virtual void HelpBtnClick();
   // The question's resize request does nothing.
   void RichEdit6ResizeRequest() override {}
   // The sheet has no clipboard commands: the copy keys of its edits do nothing.
