@@ -14,18 +14,14 @@
 #include <iterator>
 #include <thread>
 
+#include "tests/support/demo_copy.h"
 #include "tests/support/processes.h"
 #include "tests/support/qt_test_main.h"
 #include "tests/support/x_desktop.h"
 
 namespace testing_support {
 
-void CopyDemo(const std::string& folder) {
-  for (const auto& entry : std::filesystem::directory_iterator(PX_DEMO_DIR)) {
-    std::filesystem::copy(entry.path(), folder + entry.path().filename().string(),
-                          std::filesystem::copy_options::recursive);
-  }
-}
+void CopyDemo(const std::string& folder) { CopyDemoFolder(PX_DEMO_DIR, folder); }
 
 void SaveScreenshot(QWidget* window, const char* name) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window));

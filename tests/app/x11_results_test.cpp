@@ -10,6 +10,7 @@
 #include "app/start_window.h"
 #include "app/test_controller.h"
 #include "tests/app/app_fixture.h"
+#include "tests/app/x11_helpers.h"
 #include "tests/support/qt_test_main.h"
 
 namespace testing_support {
@@ -18,10 +19,7 @@ namespace {
 class X11ResultsTest : public AppTest {};
 
 TEST_F(X11ResultsTest, TheResultsWindowOfAGradedDemoTest) {
-  for (const auto& entry : std::filesystem::directory_iterator(PX_DEMO_DIR)) {
-    std::filesystem::copy(entry.path(), folder() + entry.path().filename().string(),
-                          std::filesystem::copy_options::recursive);
-  }
+  CopyDemo(folder());
   CreateWindows();
   ASSERT_TRUE(ShowAndActivate(context_->StartUp));
   GradingStartTest(20);

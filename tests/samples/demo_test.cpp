@@ -23,6 +23,7 @@
 #include "engine/utils.h"
 #include "engine/work_area.h"
 #include "samples/demo_folder.h"
+#include "tests/support/demo_copy.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -129,8 +130,7 @@ class DemoFolderTest : public testing_support::EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    fs::copy(PX_DEMO_DIR, dir_.path(), fs::copy_options::recursive);
-    fs::remove(dir_ / "Velkorin");  // run.sh may have copied the program in
+    testing_support::CopyDemoFolder(PX_DEMO_DIR, dir_.path());
   }
 
   void Open() {
