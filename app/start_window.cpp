@@ -1,7 +1,9 @@
 #include "app/start_window.h"
 
 #include <QCloseEvent>
+#include <QColor>
 #include <QKeyEvent>
+#include <QPalette>
 #include <QPixmap>
 
 #include "app/app_context.h"
@@ -50,6 +52,37 @@ const char kDisclaimer[] =
     "certification exam. No part of this practice exam may be reproduced or distributed "
     "without the written permission of its publisher.";
 
+void PlaceLogoRow(QLabel* logo1, QLabel* logo2, QLabel* logo3, int left, int top) {
+  for (QLabel* logo : {logo1, logo2, logo3}) {
+    logo->setGeometry(left, top, 89, 81);
+    left += 96;
+  }
+}
+
+void MakeLogoRow(QWidget* parent, int left, int top, QLabel*& logo1, QLabel*& logo2,
+                 QLabel*& logo3) {
+  logo1 = new QLabel(parent);
+  logo2 = new QLabel(parent);
+  logo3 = new QLabel(parent);
+  logo1->setObjectName("Logo1");
+  logo2->setObjectName("Logo2");
+  logo3->setObjectName("Logo3");
+  for (QLabel* logo : {logo1, logo2, logo3}) logo->setAlignment(Qt::AlignCenter);
+  PlaceLogoRow(logo1, logo2, logo3, left, top);
+}
+
+QTextEdit* MakeGreyMemo(QWidget* parent, const char* name, const QRect& place) {
+  auto* memo = new QTextEdit(parent);
+  memo->setObjectName(name);
+  memo->setGeometry(place);
+  memo->setReadOnly(true);
+  memo->setAcceptRichText(false);
+  QPalette grey = memo->palette();
+  grey.setColor(QPalette::Base, QColor(0xc0, 0xc0, 0xc0));
+  memo->setPalette(grey);
+  return memo;
+}
+
 void LoadLogos(const std::string& folder, QLabel* logo1, QLabel* logo2, QLabel* logo3) {
   const std::pair<const char*, QLabel*> logos[] = {
       {"Logo1.bmp", logo1}, {"Logo2.bmp", logo2}, {"Logo3.bmp", logo3}};
@@ -83,31 +116,13 @@ TStartUp::TStartUp() : FormActivation(this) {
   Image1->setObjectName("Image1");
   Image1->setGeometry(14, 24, 281, 178);
   Image1->setPixmap(StartBanner(Image1->size()));
-  Logo1 = new QLabel(GroupBox1);
-  Logo2 = new QLabel(GroupBox1);
-  Logo3 = new QLabel(GroupBox1);
-  int left = 14;
-  for (QLabel* logo : {Logo1, Logo2, Logo3}) {
-    logo->setGeometry(left, 210, 89, 81);
-    logo->setAlignment(Qt::AlignCenter);
-    left += 96;
-  }
-  Logo1->setObjectName("Logo1");
-  Logo2->setObjectName("Logo2");
-  Logo3->setObjectName("Logo3");
+  MakeLogoRow(GroupBox1, 14, 210, Logo1, Logo2, Logo3);
 
   GroupBox2 = new QGroupBox(this);
   GroupBox2->setObjectName("GroupBox2");
   GroupBox2->setGeometry(321, 8, 300, 375);
-  RichEdit1 = new QTextEdit(GroupBox2);
-  RichEdit1->setObjectName("RichEdit1");
-  RichEdit1->setGeometry(10, 18, 280, 347);
-  RichEdit1->setReadOnly(true);
-  RichEdit1->setAcceptRichText(false);
+  RichEdit1 = MakeGreyMemo(GroupBox2, "RichEdit1", QRect(10, 18, 280, 347));
   RichEdit1->setPlainText(kDisclaimer);
-  QPalette grey = RichEdit1->palette();
-  grey.setColor(QPalette::Base, QColor(0xc0, 0xc0, 0xc0));
-  RichEdit1->setPalette(grey);
 
   ExitBtn = new QPushButton("E&xit", this);
   ExitBtn->setObjectName("ExitBtn");

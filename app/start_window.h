@@ -112,6 +112,14 @@ extern const char kDisclaimer[];
 // bitmap is cleared.
 void LoadLogos(const std::string& folder, QLabel* logo1, QLabel* logo2, QLabel* logo3);
 
+// Places the three logo images in a row from `left`, `top` (89 by 81 each, 96 pixels apart).
+void PlaceLogoRow(QLabel* logo1, QLabel* logo2, QLabel* logo3, int left, int top);
+// Makes the three logo images Logo1 to Logo3 in `parent`, placed as PlaceLogoRow does.
+void MakeLogoRow(QWidget* parent, int left, int top, QLabel*& logo1, QLabel*& logo2,
+                 QLabel*& logo3);
+// A read-only plain-text memo named `name` on the grey of the start windows, at `place`.
+QTextEdit* MakeGreyMemo(QWidget* parent, const char* name, const QRect& place);
+
 // Names of the test-definition keys.
 inline constexpr const char* kTestInfo = "TestInfo";
 inline constexpr const char* kMenuOptions = "Menu Options";

@@ -1,8 +1,6 @@
 #include "builds/exam/exam_disclaimer.h"
 
-#include <QColor>
 #include <QFont>
-#include <QPalette>
 
 #include "app/app_context.h"
 #include "app/question_window.h"
@@ -44,28 +42,10 @@ TDisclaimer::TDisclaimer() {
   name.setBold(true);
   Label2->setFont(name);
 
-  RichEdit1 = new QTextEdit(this);
-  RichEdit1->setObjectName("RichEdit1");
-  RichEdit1->setGeometry(16, 48, 597, 150);
-  RichEdit1->setReadOnly(true);
-  RichEdit1->setAcceptRichText(false);
+  RichEdit1 = app::MakeGreyMemo(this, "RichEdit1", QRect(16, 48, 597, 150));
   RichEdit1->setPlainText(app::kDisclaimer);
-  QPalette grey = RichEdit1->palette();
-  grey.setColor(QPalette::Base, QColor(0xc0, 0xc0, 0xc0));
-  RichEdit1->setPalette(grey);
 
-  Logo1 = new QLabel(this);
-  Logo2 = new QLabel(this);
-  Logo3 = new QLabel(this);
-  int left = 16;
-  for (QLabel* logo : {Logo1, Logo2, Logo3}) {
-    logo->setGeometry(left, 300, 89, 81);
-    logo->setAlignment(Qt::AlignCenter);
-    left += 96;
-  }
-  Logo1->setObjectName("Logo1");
-  Logo2->setObjectName("Logo2");
-  Logo3->setObjectName("Logo3");
+  app::MakeLogoRow(this, 16, 300, Logo1, Logo2, Logo3);
 
   ExitBtn = new QPushButton("E&xit", this);
   ExitBtn->setObjectName("ExitBtn");

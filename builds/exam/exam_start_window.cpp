@@ -1,7 +1,6 @@
 #include "builds/exam/exam_start_window.h"
 
 #include <QFont>
-#include <QPalette>
 
 #include "app/app_context.h"
 #include "app/disclaimer_base.h"
@@ -22,11 +21,7 @@ TStartUp::TStartUp() {
   GroupBox1->setTitle(QString());
   GroupBox1->setStyleSheet("QGroupBox { border: none; margin: 0px; padding: 0px; }");
   GroupBox1->setGeometry(8, 296, 305, 89);
-  int left = 8;
-  for (QLabel* logo : {Logo1, Logo2, Logo3}) {
-    logo->setGeometry(left, 4, 89, 81);
-    left += 96;
-  }
+  app::PlaceLogoRow(Logo1, Logo2, Logo3, 8, 4);
 
   Label2 = new QLabel("Welcome!", this);
   Label2->setObjectName("Label2");
@@ -43,15 +38,8 @@ TStartUp::TStartUp() {
   VexaLabel1->setFont(name);
   VexaLabel1->show();
 
-  Memo2 = new QTextEdit(this);
-  Memo2->setObjectName("Memo2");
-  Memo2->setGeometry(16, 80, 597, 200);
-  Memo2->setReadOnly(true);
-  Memo2->setAcceptRichText(false);
+  Memo2 = app::MakeGreyMemo(this, "Memo2", QRect(16, 80, 597, 200));
   Memo2->setFrameShape(QFrame::NoFrame);
-  QPalette grey = Memo2->palette();
-  grey.setColor(QPalette::Base, QColor(0xc0, 0xc0, 0xc0));
-  Memo2->setPalette(grey);
 
   // Neither button takes Enter.
   for (QPushButton* button : {NextBtn, ExitBtn}) {
